@@ -1,0 +1,49 @@
+#pragma once
+
+#include "runtime/dialogs.h"
+#include "runtime/file_services.h"
+
+#include <string>
+
+namespace engine {
+
+inline constexpr const char* kExeName = "Orvalis.exe";
+inline constexpr const char* kOldName = "Orvalis.old";
+inline constexpr const char* kUpgradeName = "Orvalis.ugx";
+/// Where a copy is written before it is complete, on file systems without unnamed files.
+inline constexpr const char* kPartName = ".Orvalis.ugx.part";
+
+inline constexpr const char* kMsgSuccess = "Upgrade successful.";
+inline constexpr const char* kMsgFailure =
+    "Unable to upgrade file. Make sure the file is not write protected.\r\n"
+    "Contact us if you continue to have problems upgrading the software.";
+inline constexpr const char* kMsgChooseUpgrade = "Please choose the upgrade file Orvalis.ugx.";
+
+/// The message shown when an upgrade failed and the previous executable could not be
+/// given its name back, so the user must do it by hand in `appFolder`.
+std::string NotRestoredMessage(const std::string& appFolder);
+
+/// Where the user is and what the user picked. The window owns it.
+struct BrowseState {
+    std::string strAppFolder;    ///< folder text of the folder holding this program
+    std::string strBrowseFolder; ///< folder text of the folder the folder list shows
+    std::string strChosenFile;   ///< bare name of the file last clicked in the file list
+    std::string strChosenFolder; ///< folder text of the folder that file was clicked in
+};
+
+enum class SwapOutcome {
+    Upgraded,  ///< the upgrade file is "Orvalis.exe" now; the window should unload
+    NotChosen, ///< the chosen file is not the upgrade file; nothing was touched
+    Failed,    ///< a failure was reported; the folder is as before unless the message says otherwise
+};
+
+/// Installs the chosen upgrade file as "Orvalis.exe" in the application folder, keeping
+/// the previous executable as "Orvalis.old", and tells the user how it went.
+///
+/// Nothing is touched unless "Orvalis.exe" and an upgrade file to install are there. The
+/// upgrade file is the application folder's own "Orvalis.ugx" if it has one, else a
+/// verified copy of the one the user chose. A failure before the upgrade file has become
+/// "Orvalis.exe" undoes what this run did, so the folder keeps its executable.
+SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& files, runtime::Dialogs& dialogs);
+
+} // namespace engine

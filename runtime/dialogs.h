@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace runtime {
+
+/// What the user sees of the program besides its window: modal message boxes and the
+/// progress of a long copy.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    /// Shows `text` in a modal box with an OK button only and returns when the user
+    /// closes it. Lines in `text` are separated by "\r\n".
+    virtual void msgBox(const std::string& text) = 0;
+
+    /// A copy has done `done` of `total` bytes. Called often; may draw but takes no input.
+    virtual void copyProgress(std::uint64_t done, std::uint64_t total)
+    {
+        (void)done;
+        (void)total;
+    }
+
+    /// The copy has ended, well or not; any progress shown goes away.
+    virtual void copyEnded() {}
+};
+
+} // namespace runtime

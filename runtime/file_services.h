@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace runtime {
+
+/// The separator that ends every folder text on this platform ('/' on POSIX, '\\' on Windows).
+extern const char kFolderSeparator;
+
+/// Attribute bits of a directory search mask.
+enum Attribute : int {
+    kAttrNormal = 0,
+    kAttrReadOnly = 1,
+    kAttrHidden = 2,
+    kAttrSystem = 4,
+    kAttrVolume = 8,
+    kAttrDirectory = 16,
+    kAttrArchive = 32,
+};
+
+/// Called while a copy runs: bytes done so far and the size of the source.
+using CopyProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+/// One entry of a folder as the folder and file lists need it.
+struct FolderEntry {
+    std::string name;   ///< bare name, as bytes
+    bool folder{false}; ///< a folder (or a link to one); otherwise a file the lists may show
+};
+
+/// A drive as the drive list shows it.
+struct Drive {
+    std::string name; ///< what the drive list shows and what "current drive" reads back
+    std::string root; ///< folder text of the drive's root
+};
+
+/// The file, folder and drive operations of the platform. Paths are bytes and are
+/// passed through untouched; every operation is one whole-file call and holds no file
+/// open after it returns. Any failure throws runtime::Failure with a number from the
+/// shared table (errors.h) and its description.
+class FileServices {
+public:
+    virtual ~FileServices() = default;
+
+    /// Full path of the folder holding the running executable, without a trailing
+    /// separator except at a root.
+    virtual std::string appFolder() = 0;
+
+    /// The bare name of the entry at exactly `path` when it matches `attrMask`, else "".
+    /// Files (and links) are always candidates; hidden ones only when the mask has
+    /// kAttrHidden; folders only when it has kAttrDirectory. A missing path gives "";
+    /// any other error is a failure.
+    virtual std::string dirSearch(const std::string& path, int attrMask) = 0;
+
+    /// Sets the attributes of a file to normal (read-only, hidden, system, archive cleared).
+    virtual void setAttrNormal(const std::string& path) = 0;
+
+    /// Deletes a file. Fails when it is missing, in use or not permitted.
+    virtual void deleteFile(const std::string& path) = 0;
+
+    /// Renames a file; never replaces an existing file (58 when `to` is taken).
+    virtual void renameFile(const std::string& from, const std::string& to) = 0;
+
+    /// Makes `to` a second name of the file `from` (a hard link); never replaces. Returns
+    /// false, changing nothing, when the file system cannot do that.
+    virtual bool linkFile(const std::string& from, const std::string& to) = 0;
+
+    /// Moves `from` over `to` in one atomic step, replacing `to` if it exists.
+    virtual void replaceFile(const std::string& from, const std::string& to) = 0;
+
+    /// Copies the regular file `from` to `to`, which must not exist. `to` appears only
+    /// when the copy is complete, flushed to disk and compared equal to its source; on a
+    /// file system that cannot create an unnamed file the copy is written under the name
+    /// `partPath` first, which is removed again on failure. Nothing is left behind on failure.
+    virtual void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
+                          const CopyProgress& progress) = 0;
+
+    /// Gives `target` the permissions (and, where the process may, the owner) of `reference`.
+    virtual void matchPermissions(const std::string& reference, const std::string& target) = 0;
+
+    /// Flushes a folder's entries to disk, so renames in it survive a power cut.
+    virtual void flushFolder(const std::string& folder) = 0;
+};
+
+/// The file services of the platform this program was built for.
+std::unique_ptr<FileServices> createFileServices();
+
+} // namespace runtime

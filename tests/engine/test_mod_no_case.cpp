@@ -1,0 +1,100 @@
+#include "engine/folder_text.h"
+#include "engine/mod_no_case.h"
+#include "runtime/failure.h"
+#include "runtime/posix_file_services.h"
+#include "support/fake_file_services.h"
+#include "support/recording_dialogs.h"
+#include "support/temp_folder.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using modNoCase::FileExists;
+using modNoCase::RemoveFile;
+using testsupport::Op;
+
+namespace {
+
+struct ModNoCase : ::testing::Test {
+    testsupport::TempFolder tmp;
+    runtime::PosixFileServices real;
+    testsupport::FakeFileServices files{real};
+    testsupport::RecordingDialogs dialogs;
+    std::string folder = tmp.text();
+};
+
+} // namespace
+
+TEST(FolderText, EndsInExactlyOneSeparator)
+{
+    EXPECT_EQ(engine::AppFolderText("/opt/orvalis"), "/opt/orvalis/");
+    EXPECT_EQ(engine::AppFolderText("/"), "/");
+    EXPECT_EQ(engine::FolderText("/media/usb/"), "/media/usb/");
+}
+
+TEST_F(ModNoCase, FileExistsFindsEveryKindOfFileButNoFolder)
+{
+    testsupport::writeFile(tmp.path() / "Orvalis.old", "x");
+    fs::permissions(tmp.path() / "Orvalis.old", fs::perms::owner_read, fs::perm_options::replace);
+    testsupport::writeFile(tmp.path() / ".Orvalis.ugx.part", "x");
+    fs::create_directory(tmp.path() / "Orvalis.exe");
+    fs::create_symlink(tmp.path() / "nowhere", tmp.path() / "Orvalis.ugx");
+
+    EXPECT_TRUE(FileExists(files, folder, "Orvalis.old"));
+    EXPECT_TRUE(FileExists(files, folder, ".Orvalis.ugx.part"));
+    EXPECT_TRUE(FileExists(files, folder, "Orvalis.ugx"));
+    EXPECT_FALSE(FileExists(files, folder, "Orvalis.exe"));
+    EXPECT_FALSE(FileExists(files, folder, "Orvalis.OLD"));
+    EXPECT_FALSE(FileExists(files, folder + "missing/", "Orvalis.old"));
+    EXPECT_EQ(files.log().back(), "dirSearch " + folder + "missing/Orvalis.old");
+}
+
+TEST_F(ModNoCase, FileExistsPassesASearchFailureOn)
+{
+    files.failOn(Op::DirSearch, 1, 71);
+    EXPECT_THROW(FileExists(files, folder, "Orvalis.old"), runtime::Failure);
+}
+
+TEST_F(ModNoCase, RemoveFileRemovesAReadOnlyHiddenFile)
+{
+    testsupport::writeFile(tmp.path() / ".Orvalis.old", "x");
+    fs::permissions(tmp.path() / ".Orvalis.old", fs::perms::owner_read, fs::perm_options::replace);
+    RemoveFile(files, dialogs, folder, ".Orvalis.old");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(tmp.path() / ".Orvalis.old")));
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(files.calls(Op::SetAttrNormal), 1);
+}
+
+TEST_F(ModNoCase, RemoveFileOnAMissingNameStillTriesAndSaysWhy)
+{
+    RemoveFile(files, dialogs, folder, "Orvalis.old");
+    EXPECT_EQ(files.calls(Op::SetAttrNormal), 0);
+    EXPECT_EQ(files.calls(Op::DeleteFile), 1);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0],
+              "An Error occurred trying to delete the file.\r\nNumber: 53\r\nDescription: File not found");
+}
+
+TEST_F(ModNoCase, RemoveFileReportsAFailureOnceAndLeavesTheFile)
+{
+    testsupport::writeFile(tmp.path() / "Orvalis.old", "kept");
+    for (const Op op : {Op::DirSearch, Op::SetAttrNormal, Op::DeleteFile}) {
+        testsupport::FakeFileServices faulty(real);
+        testsupport::RecordingDialogs seen;
+        faulty.failOn(op, 1, 70, "The file is in use");
+        EXPECT_NO_THROW(RemoveFile(faulty, seen, folder, "Orvalis.old"));
+        EXPECT_EQ(seen.messages, std::vector<std::string>{"An Error occurred trying to delete the file.\r\n"
+                                                          "Number: 70\r\nDescription: The file is in use"})
+            << testsupport::opName(op);
+        EXPECT_EQ(testsupport::readFile(tmp.path() / "Orvalis.old"), "kept");
+    }
+}
+
+TEST(ModNoCaseMessage, NegativeNumbersAreWrittenSigned)
+{
+    EXPECT_EQ(modNoCase::RemoveFailedMessage(-2147024891, "Access is denied."),
+              "An Error occurred trying to delete the file.\r\nNumber: -2147024891\r\nDescription: Access is "
+              "denied.");
+}

@@ -1,0 +1,226 @@
+#include "engine/upgrade.h"
+#include "support/privileges.h"
+#include "upgrade_fixture.h"
+
+#include <filesystem>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using engine::SwapOutcome;
+using testsupport::kNewExe;
+using testsupport::kOlderExe;
+using testsupport::kOldExe;
+using testsupport::Op;
+using testsupport::readFile;
+using testsupport::UpgradeFixture;
+using testsupport::writeFile;
+using Names = std::vector<std::string>;
+
+namespace {
+
+const std::string kFailure = "Unable to upgrade file. Make sure the file is not write protected.\r\n"
+                             "Contact us if you continue to have problems upgrading the software.";
+
+// Both ways of keeping the old executable: a second name, and a rename where the file
+// system has no hard links.
+class Swap : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { f.files.setNoHardLinks(GetParam()); }
+    UpgradeFixture f;
+};
+
+INSTANTIATE_TEST_SUITE_P(Links, Swap, ::testing::Values(false, true), [](const auto& param) {
+    return param.param ? "WithoutHardLinks" : "WithHardLinks";
+});
+
+} // namespace
+
+TEST_P(Swap, CopiesTheChosenFileInAndKeepsThePreviousExecutable)
+{
+    writeFile(f.app / "Orvalis.old", kOlderExe);
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.dialogs.messages, Names{"Upgrade successful."});
+    EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+    EXPECT_EQ(readFile(f.saved / "Orvalis.ugx"), kNewExe); // the chosen file stays where it was
+    EXPECT_GE(f.files.calls(Op::FlushFolder), 1);
+    ASSERT_FALSE(f.dialogs.progress.empty());
+    EXPECT_EQ(f.dialogs.progress.back().first, kNewExe.size());
+    EXPECT_GE(f.dialogs.copyEndings, 1);
+}
+
+TEST_P(Swap, InstallsAnUpgradeFileInTheApplicationFolderWithoutCopying)
+{
+    fs::remove(f.saved / "Orvalis.ugx");
+    writeFile(f.app / "Orvalis.ugx", kNewExe);
+    f.state.strBrowseFolder = f.state.strChosenFolder = f.state.strAppFolder;
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.files.calls(Op::CopyFile), 0);
+    EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+}
+
+TEST_P(Swap, AStaleUpgradeFileInTheApplicationFolderIsTheOneInstalled)
+{
+    writeFile(f.app / "Orvalis.ugx", "stale upgrade\n");
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.files.calls(Op::CopyFile), 0);
+    EXPECT_EQ(f.appFile("Orvalis.exe"), "stale upgrade\n");
+    EXPECT_EQ(readFile(f.saved / "Orvalis.ugx"), kNewExe);
+}
+
+TEST_P(Swap, WithoutAnOldFileNoRemovalIsTried)
+{
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.files.calls(Op::DeleteFile), 0);
+    EXPECT_EQ(f.files.calls(Op::SetAttrNormal), 0);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+}
+
+TEST_P(Swap, AReadOnlyHiddenOldFileIsRemovedFirst)
+{
+    writeFile(f.app / "Orvalis.old", kOlderExe);
+    fs::permissions(f.app / "Orvalis.old", fs::perms::owner_read, fs::perm_options::replace);
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.files.calls(Op::SetAttrNormal), 1);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+}
+
+TEST_P(Swap, WithoutAnExecutableNothingIsTouched)
+{
+    fs::remove(f.app / "Orvalis.exe");
+    writeFile(f.app / "Orvalis.old", kOlderExe);
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.dialogs.messages, Names{kFailure});
+    EXPECT_EQ(f.appNames(), Names{"Orvalis.old"});
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOlderExe);
+    EXPECT_EQ(f.files.calls(Op::CopyFile), 0);
+}
+
+TEST_P(Swap, WithoutAnUpgradeFileNothingIsTouched)
+{
+    fs::remove(f.saved / "Orvalis.ugx");
+    writeFile(f.app / "Orvalis.old", kOlderExe);
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.dialogs.messages, Names{kFailure});
+    EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOlderExe);
+}
+
+TEST_P(Swap, ANameDifferingOnlyInLetterCaseIsNotTheUpgradeFile)
+{
+    for (const char* name : {"orvalis.ugx", "Orvalis.UGX", "Other.ugx", ""}) {
+        f.state.strChosenFile = name;
+        EXPECT_EQ(f.swap(), SwapOutcome::NotChosen);
+        EXPECT_EQ(f.dialogs.messages.back(), "Please choose the upgrade file Orvalis.ugx.");
+        EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
+    }
+    EXPECT_EQ(f.files.log(), Names{}); // not even looked at
+}
+
+TEST_P(Swap, CopiesFromTheFolderTheFileWasClickedIn)
+{
+    const auto elsewhere = f.tmp.mkdir("elsewhere");
+    writeFile(elsewhere / "Orvalis.ugx", "not this one\n");
+    f.state.strBrowseFolder = elsewhere.string() + "/";
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+}
+
+TEST_P(Swap, ALeftOverPartialCopyIsRemovedBeforeCopying)
+{
+    writeFile(f.app / ".Orvalis.ugx.part", "half");
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
+}
+
+TEST_P(Swap, TheNewExecutableKeepsThePermissionsOfTheOldOne)
+{
+    ::chmod((f.app / "Orvalis.exe").c_str(), 0751);
+    ::chmod((f.saved / "Orvalis.ugx").c_str(), 0600);
+    if (testsupport::runningAsRoot()) {
+        ASSERT_EQ(::chown((f.app / "Orvalis.exe").c_str(), 65534, 65534), 0);
+    }
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    struct stat st {};
+    ASSERT_EQ(::stat((f.app / "Orvalis.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0751u);
+    if (testsupport::runningAsRoot()) {
+        EXPECT_EQ(st.st_uid, 65534u);
+    }
+}
+
+TEST_P(Swap, AnOldFileThatCannotBeRemovedIsReportedAndNothingIsLost)
+{
+    writeFile(f.app / "Orvalis.old", kOlderExe);
+    f.files.failOn(Op::DeleteFile, 1, 70);
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(
+        f.dialogs.messages,
+        (Names{"An Error occurred trying to delete the file.\r\nNumber: 70\r\nDescription: Permission denied",
+               kFailure}));
+    EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOlderExe);
+}
+
+TEST_P(Swap, PressingOkAgainAfterAFailureLosesNothing)
+{
+    f.files.failOn(GetParam() ? Op::RenameFile : Op::ReplaceFile, GetParam() ? 2 : 1, 70);
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+}
+
+TEST(SwapOnARealDisk, AnUpgradeLargerThanTheDiskLeavesTheApplicationAsItWas)
+{
+    UpgradeFixture f;
+    testsupport::TmpfsMount mount(f.app, 256 << 10);
+    if (!mount.mounted())
+        GTEST_SKIP() << mount.reason();
+    writeFile(f.app / "Orvalis.exe", kOldExe);
+    writeFile(f.saved / "Orvalis.ugx", std::string(1 << 20, 'u'));
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.dialogs.messages, Names{kFailure});
+    EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+}
+
+TEST(SwapOnARealDisk, AReadOnlyApplicationFolderIsReportedAndUntouched)
+{
+    UpgradeFixture f;
+    testsupport::TmpfsMount mount(f.app, 256 << 10);
+    if (!mount.mounted())
+        GTEST_SKIP() << mount.reason();
+    writeFile(f.app / "Orvalis.exe", kOldExe);
+    writeFile(f.app / "Orvalis.old", kOlderExe);
+    ASSERT_TRUE(mount.remountReadOnly());
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.dialogs.messages, Names{kFailure});
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOlderExe);
+}
+
+TEST(SwapOnARealDisk, AFolderTheUserMayNotWriteIsReportedAndUntouched)
+{
+    UpgradeFixture f;
+    fs::permissions(f.tmp.path(), fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(f.saved, fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(f.saved / "Orvalis.ugx", fs::perms::others_read, fs::perm_options::add);
+    fs::permissions(f.app, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::replace);
+    const int status = testsupport::runUnprivileged([&] {
+        engine::SwapOutcome outcome = f.swap();
+        return outcome == SwapOutcome::Failed && f.dialogs.messages == Names{kFailure} ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+}

@@ -1,0 +1,159 @@
+// Makes every file operation of the swap fail in turn, in every situation the swap
+// meets, and checks that the user is told and loses nothing.
+
+#include "engine/mod_no_case.h"
+#include "engine/upgrade.h"
+#include "upgrade_fixture.h"
+
+#include <filesystem>
+#include <map>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using engine::SwapOutcome;
+using testsupport::kNewExe;
+using testsupport::kOlderExe;
+using testsupport::kOldExe;
+using testsupport::Op;
+using testsupport::UpgradeFixture;
+using testsupport::writeFile;
+using Names = std::vector<std::string>;
+
+namespace {
+
+struct Situation {
+    bool inPlace;     // the upgrade file already lies in the application folder
+    bool olderExists; // an "Orvalis.old" from an earlier upgrade
+    bool noHardLinks;
+};
+
+std::string describe(const Situation& s)
+{
+    return std::string(s.inPlace ? "in place" : "copied") + (s.olderExists ? ", older .old" : "") +
+           (s.noHardLinks ? ", no hard links" : "");
+}
+
+void prepare(UpgradeFixture& f, const Situation& s)
+{
+    f.files.setNoHardLinks(s.noHardLinks);
+    if (s.olderExists)
+        writeFile(f.app / "Orvalis.old", kOlderExe);
+    if (s.inPlace) {
+        fs::remove(f.saved / "Orvalis.ugx");
+        writeFile(f.app / "Orvalis.ugx", kNewExe);
+    }
+}
+
+// Each call of a clean run as (operation, n-th call of it).
+std::vector<std::pair<Op, int>> callsOfACleanRun(const Situation& s)
+{
+    UpgradeFixture f;
+    prepare(f, s);
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    std::vector<std::pair<Op, int>> calls;
+    std::map<std::string, int> seen;
+    for (const std::string& line : f.files.log()) {
+        const std::string name = line.substr(0, line.find(' '));
+        for (Op op : {Op::DirSearch, Op::SetAttrNormal, Op::DeleteFile, Op::RenameFile, Op::LinkFile,
+                      Op::ReplaceFile, Op::CopyFile, Op::MatchPermissions, Op::FlushFolder}) {
+            if (name == testsupport::opName(op))
+                calls.emplace_back(op, ++seen[name]);
+        }
+    }
+    return calls;
+}
+
+struct Fault {
+    int number;
+    const char* description;
+};
+const Fault kFaults[] = {
+    {53, "File not found"},
+    {70, "Permission denied"},
+    {61, "Disk full"},
+    {70, "The process cannot access the file because it is being used by another process"},
+    {71, "Disk not ready"}};
+
+const std::string kFailure = engine::kMsgFailure;
+
+} // namespace
+
+TEST(SwapFaults, EveryFailingOperationIsReportedAndLosesNothing)
+{
+    int runs = 0;
+    for (bool inPlace : {false, true})
+        for (bool olderExists : {false, true})
+            for (bool noHardLinks : {false, true}) {
+                const Situation s{inPlace, olderExists, noHardLinks};
+                const auto calls = callsOfACleanRun(s);
+                ASSERT_FALSE(calls.empty());
+                for (const auto& [op, nth] : calls)
+                    for (const Fault& fault : kFaults) {
+                        SCOPED_TRACE(describe(s) + ": " + testsupport::opName(op) + " #" +
+                                     std::to_string(nth) + " fails with " + std::to_string(fault.number));
+                        UpgradeFixture f;
+                        prepare(f, s);
+                        f.files.failOn(op, nth, fault.number, fault.description);
+                        ++runs;
+                        const SwapOutcome outcome = f.swap();
+                        ASSERT_EQ(outcome, SwapOutcome::Failed);
+                        ASSERT_FALSE(f.dialogs.messages.empty());
+                        EXPECT_EQ(f.dialogs.messages.back(), kFailure);
+                        if (f.dialogs.messages.size() == 2) {
+                            EXPECT_EQ(f.dialogs.messages[0],
+                                      modNoCase::RemoveFailedMessage(fault.number, fault.description));
+                        }
+                        EXPECT_LE(f.dialogs.messages.size(), 2u);
+
+                        if (!inPlace) {
+                            EXPECT_EQ(testsupport::readFile(f.saved / "Orvalis.ugx"), kNewExe);
+                        }
+                        if (op == Op::FlushFolder) {
+                            // Failed after the upgrade was in place: it stays.
+                            EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+                            EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+                            continue;
+                        }
+                        EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+                        if (inPlace) { // the user's upgrade file is untouched
+                            EXPECT_EQ(f.appFile("Orvalis.ugx"), kNewExe);
+                        }
+                        Names allowed{"Orvalis.exe"};
+                        if (inPlace)
+                            allowed.push_back("Orvalis.ugx");
+                        if (fs::exists(f.app / "Orvalis.old")) {
+                            EXPECT_EQ(f.appFile("Orvalis.old"), kOlderExe); // never a half state
+                            allowed.insert(allowed.begin() + 1, "Orvalis.old");
+                        }
+                        EXPECT_EQ(f.appNames(), allowed);
+                    }
+            }
+    std::printf("fault runs: %d\n", runs);
+}
+
+TEST(SwapFaults, WhenPuttingTheOldExecutableBackFailsTheUserIsToldWhatToDo)
+{
+    UpgradeFixture f;
+    f.files.setNoHardLinks(true);
+    f.files.failOn(Op::RenameFile, 2, 70); // "Orvalis.ugx" to "Orvalis.exe"
+    f.files.failOn(Op::RenameFile, 3, 71); // back from "Orvalis.old"
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.dialogs.messages,
+              Names{"The upgrade failed and the previous version could not be put back.\r\n"
+                    "Please rename Orvalis.old to Orvalis.exe in " +
+                    f.state.strAppFolder +
+                    "\r\nContact us if you continue to have problems upgrading the software."});
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+    EXPECT_FALSE(fs::exists(f.app / "Orvalis.exe"));
+}
+
+TEST(SwapFaults, WithASecondNameTheExecutableIsNeverMissingSoAFailedUndoNeedsNoHelp)
+{
+    UpgradeFixture f;
+    f.files.failOn(Op::ReplaceFile, 1, 70);
+    f.files.failOn(Op::DeleteFile, 1, 70); // the second name stays behind
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.dialogs.messages, Names{kFailure});
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+}

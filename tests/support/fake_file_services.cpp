@@ -1,0 +1,118 @@
+#include "fake_file_services.h"
+
+#include "runtime/failure.h"
+
+namespace testsupport {
+
+const char* opName(Op op)
+{
+    switch (op) {
+    case Op::AppFolder:
+        return "appFolder";
+    case Op::DirSearch:
+        return "dirSearch";
+    case Op::SetAttrNormal:
+        return "setAttrNormal";
+    case Op::DeleteFile:
+        return "deleteFile";
+    case Op::RenameFile:
+        return "renameFile";
+    case Op::LinkFile:
+        return "linkFile";
+    case Op::ReplaceFile:
+        return "replaceFile";
+    case Op::CopyFile:
+        return "copyFile";
+    case Op::MatchPermissions:
+        return "matchPermissions";
+    case Op::FlushFolder:
+        return "flushFolder";
+    }
+    return "?";
+}
+
+void FakeFileServices::failOn(Op op, int nth, int number, std::string description)
+{
+    m_faults[{op, nth}] = Fault{number, std::move(description)};
+}
+
+int FakeFileServices::calls(Op op) const
+{
+    const auto it = m_calls.find(op);
+    return it == m_calls.end() ? 0 : it->second;
+}
+
+void FakeFileServices::enter(Op op, const std::string& what)
+{
+    const int nth = ++m_calls[op];
+    m_log.push_back(std::string(opName(op)) + " " + what);
+    const auto it = m_faults.find({op, nth});
+    if (it == m_faults.end())
+        return;
+    if (it->second.description.empty())
+        throw runtime::Failure(it->second.number);
+    throw runtime::Failure(it->second.number, it->second.description);
+}
+
+std::string FakeFileServices::appFolder()
+{
+    enter(Op::AppFolder, "");
+    return m_appFolder ? *m_appFolder : m_real.appFolder();
+}
+
+std::string FakeFileServices::dirSearch(const std::string& path, int attrMask)
+{
+    enter(Op::DirSearch, path);
+    return m_real.dirSearch(path, attrMask);
+}
+
+void FakeFileServices::setAttrNormal(const std::string& path)
+{
+    enter(Op::SetAttrNormal, path);
+    m_real.setAttrNormal(path);
+}
+
+void FakeFileServices::deleteFile(const std::string& path)
+{
+    enter(Op::DeleteFile, path);
+    m_real.deleteFile(path);
+}
+
+void FakeFileServices::renameFile(const std::string& from, const std::string& to)
+{
+    enter(Op::RenameFile, from + " -> " + to);
+    m_real.renameFile(from, to);
+}
+
+bool FakeFileServices::linkFile(const std::string& from, const std::string& to)
+{
+    enter(Op::LinkFile, from + " -> " + to);
+    return !m_noHardLinks && m_real.linkFile(from, to);
+}
+
+void FakeFileServices::replaceFile(const std::string& from, const std::string& to)
+{
+    enter(Op::ReplaceFile, from + " -> " + to);
+    m_real.replaceFile(from, to);
+}
+
+void FakeFileServices::copyFile(const std::string& from, const std::string& to, const std::string& partPath,
+                                const runtime::CopyProgress& progress)
+{
+    enter(Op::CopyFile, from + " -> " + to);
+    m_real.copyFile(from, to, partPath, progress);
+}
+
+void FakeFileServices::matchPermissions(const std::string& reference, const std::string& target)
+{
+    enter(Op::MatchPermissions, reference + " -> " + target);
+    m_real.matchPermissions(reference, target);
+}
+
+void FakeFileServices::flushFolder(const std::string& folder)
+{
+    enter(Op::FlushFolder, folder);
+    m_real.flushFolder(folder);
+}
+
+} // namespace testsupport

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "runtime/file_services.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+enum class Op {
+    AppFolder,
+    DirSearch,
+    SetAttrNormal,
+    DeleteFile,
+    RenameFile,
+    LinkFile,
+    ReplaceFile,
+    CopyFile,
+    MatchPermissions,
+    FlushFolder,
+};
+
+const char* opName(Op op);
+
+/// Stands in for the platform's file services in tests: every call goes through to the
+/// real services (so tests run on real folders) unless a switch makes it fail first.
+/// Every call is counted and logged, whether it fails or not.
+class FakeFileServices : public runtime::FileServices {
+public:
+    explicit FakeFileServices(runtime::FileServices& real) : m_real(real) {}
+
+    /// Makes the `nth` call (from 1) of `op` throw runtime::Failure(number, description)
+    /// without doing anything; an empty description takes the number's from the table.
+    void failOn(Op op, int nth, int number, std::string description = {});
+
+    /// Makes linkFile answer that the file system has no hard links.
+    void setNoHardLinks(bool noLinks) { m_noHardLinks = noLinks; }
+
+    /// Reports this folder as the application folder instead of the real one.
+    void setAppFolder(std::string folder) { m_appFolder = std::move(folder); }
+
+    int calls(Op op) const;
+    const std::vector<std::string>& log() const { return m_log; }
+
+    std::string appFolder() override;
+    std::string dirSearch(const std::string& path, int attrMask) override;
+    void setAttrNormal(const std::string& path) override;
+    void deleteFile(const std::string& path) override;
+    void renameFile(const std::string& from, const std::string& to) override;
+    bool linkFile(const std::string& from, const std::string& to) override;
+    void replaceFile(const std::string& from, const std::string& to) override;
+    void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
+                  const runtime::CopyProgress& progress) override;
+    void matchPermissions(const std::string& reference, const std::string& target) override;
+    void flushFolder(const std::string& folder) override;
+
+private:
+    // Counts and logs a call, and throws when a switch says this call fails.
+    void enter(Op op, const std::string& what);
+
+    struct Fault {
+        int number;
+        std::string description;
+    };
+    runtime::FileServices& m_real;
+    std::map<std::pair<Op, int>, Fault> m_faults;
+    std::map<Op, int> m_calls;
+    std::vector<std::string> m_log;
+    std::optional<std::string> m_appFolder;
+    bool m_noHardLinks{false};
+};
+
+} // namespace testsupport

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "runtime/dialogs.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+/// Dialogs that remember every message instead of showing it.
+class RecordingDialogs : public runtime::Dialogs {
+public:
+    void msgBox(const std::string& text) override
+    {
+        messages.push_back(text);
+        if (onMessage)
+            onMessage(text);
+    }
+    void copyProgress(std::uint64_t done, std::uint64_t total) override
+    {
+        progress.emplace_back(done, total);
+        if (onProgress)
+            onProgress(done, total);
+    }
+    void copyEnded() override { ++copyEndings; }
+
+    std::vector<std::string> messages;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
+    int copyEndings{0};
+    std::function<void(const std::string&)> onMessage;
+    std::function<void(std::uint64_t, std::uint64_t)> onProgress;
+};
+
+} // namespace testsupport
