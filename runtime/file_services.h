@@ -28,13 +28,16 @@ using CopyProgress = std::function<void(std::uint64_t done, std::uint64_t total)
 /// One entry of a folder as the folder and file lists need it.
 struct FolderEntry {
     std::string name;   ///< bare name, as bytes
-    bool folder{false}; ///< a folder (or a link to one); otherwise a file the lists may show
+    bool folder{false}; ///< a folder or a link to one; otherwise a regular file or a link to one
+    bool hidden{false}; ///< a dot file on POSIX; the hidden or system attribute on Windows
 };
 
-/// A drive as the drive list shows it.
+/// A drive: a drive letter on Windows, a mounted volume on POSIX.
 struct Drive {
-    std::string name; ///< what the drive list shows and what "current drive" reads back
-    std::string root; ///< folder text of the drive's root
+    std::string name; ///< "C:" on Windows; the mount point ("/", "/media/usb") on POSIX
+    std::string root; ///< folder text of the drive's root: "C:\\", "/", "/media/usb/"
+
+    friend bool operator==(const Drive&, const Drive&) = default;
 };
 
 /// The file, folder and drive operations of the platform. Paths are bytes and are
@@ -83,6 +86,25 @@ public:
 
     /// Flushes a folder's entries to disk, so renames in it survive a power cut.
     virtual void flushFolder(const std::string& folder) = 0;
+
+    /// The drives to offer the user, the one holding the system's root first. Always
+    /// includes the drives holding the application folder and the folder the program was
+    /// started in.
+    virtual std::vector<Drive> drives() = 0;
+
+    /// The drive that holds `path` (which need not exist beyond its drive). On Windows the
+    /// drive letter at the start of `path`.
+    virtual Drive driveOf(const std::string& path) = 0;
+
+    /// The path (no trailing separator except at a root) of a drive's current folder: the
+    /// folder the program was started in when that drive holds it, else the drive's root.
+    /// Fails with 71 "Disk not ready" when the drive is gone or its root cannot be read.
+    virtual std::string driveCurrentFolder(const Drive& drive) = 0;
+
+    /// The subfolders and the files (regular files, links to them) of `folder`, in no
+    /// particular order; "." and "..", and entries of any other kind, are left out.
+    /// Fails when the folder cannot be read.
+    virtual std::vector<FolderEntry> listFolder(const std::string& folder) = 0;
 };
 
 /// The file services of the platform this program was built for.

@@ -18,8 +18,8 @@ public:
         bool useHardLinks{true};       ///< link(2) for linkFile
     };
 
-    PosixFileServices() = default;
-    explicit PosixFileServices(Options options) : m_options(options) {}
+    PosixFileServices();
+    explicit PosixFileServices(Options options);
 
     std::string appFolder() override;
     std::string dirSearch(const std::string& path, int attrMask) override;
@@ -32,9 +32,14 @@ public:
                   const CopyProgress& progress) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
     void flushFolder(const std::string& folder) override;
+    std::vector<Drive> drives() override;
+    Drive driveOf(const std::string& path) override;
+    std::string driveCurrentFolder(const Drive& drive) override;
+    std::vector<FolderEntry> listFolder(const std::string& folder) override;
 
 private:
     Options m_options;
+    std::string m_startFolder; ///< the working folder when the services were made
 };
 
 /// The failure for errno value `err` raised while working on `path`: a missing file is

@@ -1,5 +1,6 @@
 #include "fake_file_services.h"
 
+#include "runtime/errors.h"
 #include "runtime/failure.h"
 
 namespace testsupport {
@@ -27,6 +28,14 @@ const char* opName(Op op)
         return "matchPermissions";
     case Op::FlushFolder:
         return "flushFolder";
+    case Op::Drives:
+        return "drives";
+    case Op::DriveOf:
+        return "driveOf";
+    case Op::DriveCurrentFolder:
+        return "driveCurrentFolder";
+    case Op::ListFolder:
+        return "listFolder";
     }
     return "?";
 }
@@ -113,6 +122,40 @@ void FakeFileServices::flushFolder(const std::string& folder)
 {
     enter(Op::FlushFolder, folder);
     m_real.flushFolder(folder);
+}
+
+std::vector<runtime::Drive> FakeFileServices::drives()
+{
+    enter(Op::Drives, "");
+    auto all = m_real.drives();
+    all.insert(all.end(), m_unreadyDrives.begin(), m_unreadyDrives.end());
+    return all;
+}
+
+runtime::Drive FakeFileServices::driveOf(const std::string& path)
+{
+    enter(Op::DriveOf, path);
+    for (const auto& drive : m_unreadyDrives) {
+        if (path.rfind(drive.name, 0) == 0)
+            return drive;
+    }
+    return m_real.driveOf(path);
+}
+
+std::string FakeFileServices::driveCurrentFolder(const runtime::Drive& drive)
+{
+    enter(Op::DriveCurrentFolder, drive.name);
+    for (const auto& unready : m_unreadyDrives) {
+        if (unready == drive)
+            throw runtime::Failure(runtime::kDiskNotReady);
+    }
+    return m_real.driveCurrentFolder(drive);
+}
+
+std::vector<runtime::FolderEntry> FakeFileServices::listFolder(const std::string& folder)
+{
+    enter(Op::ListFolder, folder);
+    return m_real.listFolder(folder);
 }
 
 } // namespace testsupport

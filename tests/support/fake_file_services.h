@@ -21,6 +21,10 @@ enum class Op {
     CopyFile,
     MatchPermissions,
     FlushFolder,
+    Drives,
+    DriveOf,
+    DriveCurrentFolder,
+    ListFolder,
 };
 
 const char* opName(Op op);
@@ -39,6 +43,10 @@ public:
     /// Makes linkFile answer that the file system has no hard links.
     void setNoHardLinks(bool noLinks) { m_noHardLinks = noLinks; }
 
+    /// Adds a drive to those the real services report. It holds no folders: asking for
+    /// its current folder fails with 71 "Disk not ready", like an empty card reader.
+    void addUnreadyDrive(runtime::Drive drive) { m_unreadyDrives.push_back(std::move(drive)); }
+
     /// Reports this folder as the application folder instead of the real one.
     void setAppFolder(std::string folder) { m_appFolder = std::move(folder); }
 
@@ -56,6 +64,10 @@ public:
                   const runtime::CopyProgress& progress) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
     void flushFolder(const std::string& folder) override;
+    std::vector<runtime::Drive> drives() override;
+    runtime::Drive driveOf(const std::string& path) override;
+    std::string driveCurrentFolder(const runtime::Drive& drive) override;
+    std::vector<runtime::FolderEntry> listFolder(const std::string& folder) override;
 
 private:
     // Counts and logs a call, and throws when a switch says this call fails.
@@ -71,6 +83,7 @@ private:
     std::vector<std::string> m_log;
     std::optional<std::string> m_appFolder;
     bool m_noHardLinks{false};
+    std::vector<runtime::Drive> m_unreadyDrives;
 };
 
 } // namespace testsupport
