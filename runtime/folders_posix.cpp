@@ -162,8 +162,12 @@ Drive PosixFileServices::driveOf(const std::string& path)
 
 std::string PosixFileServices::driveCurrentFolder(const Drive& drive)
 {
+    const std::vector<Mount> mounts = readMounts();
+    // An unmounted volume leaves its empty mount point behind: that is not the drive.
+    if (std::none_of(mounts.begin(), mounts.end(), [&](const Mount& m) { return m.point == drive.name; }))
+        throw Failure(kDiskNotReady);
     const std::string start = resolved(m_startFolder);
-    const std::string folder = driveOf(start) == drive ? start : drive.name;
+    const std::string folder = mountHolding(mounts, start) == drive.name ? start : drive.name;
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr)
         throw Failure(kDiskNotReady);

@@ -1,0 +1,141 @@
+#include "runtime/errors.h"
+#include "runtime/failure.h"
+#include "runtime/posix_file_services.h"
+#include "support/privileges.h"
+#include "support/temp_folder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using runtime::Drive;
+using runtime::FolderEntry;
+using runtime::PosixFileServices;
+using testsupport::TempFolder;
+using testsupport::writeFile;
+
+namespace {
+
+template <typename Call> int failureNumber(Call&& call)
+{
+    try {
+        call();
+    } catch (const runtime::Failure& failure) {
+        return failure.number();
+    }
+    return 0;
+}
+
+std::vector<std::string> describe(std::vector<FolderEntry> entries)
+{
+    std::vector<std::string> out;
+    for (const auto& e : entries)
+        out.push_back((e.folder ? "dir " : "file ") + e.name + (e.hidden ? " hidden" : ""));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+bool offers(const std::vector<Drive>& drives, const std::string& name)
+{
+    return std::any_of(drives.begin(), drives.end(), [&](const Drive& d) { return d.name == name; });
+}
+
+} // namespace
+
+TEST(PosixFolders, ListsFoldersAndFilesOnlyFollowingLinks)
+{
+    TempFolder tmp;
+    PosixFileServices files;
+    tmp.mkdir("Sub");
+    tmp.mkdir(".config");
+    writeFile(tmp.path() / "Orvalis.ugx", "u");
+    writeFile(tmp.path() / ".hidden.ugx", "h");
+    const std::string odd = "caf\xe9 \xff\n.ugx"; // not UTF-8, with a new line
+    writeFile(tmp.path() / odd, "o");
+    fs::create_symlink(tmp.path() / "Sub", tmp.path() / "to-sub");
+    fs::create_symlink(tmp.path() / "Orvalis.ugx", tmp.path() / "to-file.ugx");
+    fs::create_symlink(tmp.path() / "gone", tmp.path() / "dangling.ugx");
+    ASSERT_EQ(::mkfifo((tmp.path() / "pipe.ugx").c_str(), 0644), 0);
+
+    EXPECT_EQ(
+        describe(files.listFolder(tmp.text())),
+        (std::vector<std::string>{"dir .config hidden", "dir Sub", "dir to-sub", "file .hidden.ugx hidden",
+                                  "file Orvalis.ugx", "file " + odd, "file to-file.ugx"}));
+    EXPECT_EQ(files.listFolder(tmp.text() + "Sub").size(), 0u);
+}
+
+TEST(PosixFolders, AFolderThatIsGoneOrLockedIsAFailure)
+{
+    TempFolder tmp;
+    PosixFileServices files;
+    EXPECT_EQ(failureNumber([&] { files.listFolder(tmp.text() + "gone/"); }), 76);
+    const auto locked = tmp.mkdir("locked");
+    fs::permissions(tmp.path(), fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(locked, fs::perms::owner_all, fs::perm_options::replace);
+    const std::string path = locked.string() + "/";
+    EXPECT_EQ(testsupport::runUnprivileged([&] {
+                  PosixFileServices mine;
+                  return failureNumber([&] { mine.listFolder(path); });
+              }),
+              70);
+}
+
+TEST(PosixFolders, TheRootDriveComesFirstAndEveryPathHasADrive)
+{
+    PosixFileServices files;
+    const auto drives = files.drives();
+    ASSERT_FALSE(drives.empty());
+    EXPECT_EQ(drives.front(), (Drive{"/", "/"}));
+    EXPECT_FALSE(offers(drives, "/proc"));
+    EXPECT_FALSE(offers(drives, "/sys"));
+    EXPECT_TRUE(offers(drives, files.driveOf(files.appFolder()).name));
+    EXPECT_TRUE(offers(drives, files.driveOf(fs::current_path().string()).name));
+    EXPECT_EQ(files.driveOf("/proc/self/status").name, "/proc");
+    EXPECT_EQ(files.driveOf("/no/such/folder/anywhere").name, "/");
+}
+
+TEST(PosixFolders, AMountedVolumeIsADriveWithItsOwnRoot)
+{
+    TempFolder tmp;
+    const auto point = tmp.mkdir("USB stick");
+    testsupport::TmpfsMount mount(point, 1 << 20);
+    if (!mount.mounted())
+        GTEST_SKIP() << mount.reason();
+    fs::create_directory(point / "inner");
+    PosixFileServices files;
+    const Drive usb{point.string(), point.string() + "/"};
+    EXPECT_TRUE(offers(files.drives(), usb.name)); // the blank in its name is unescaped
+    EXPECT_EQ(files.driveOf(point.string() + "/inner/Orvalis.ugx"), usb);
+    EXPECT_EQ(files.driveCurrentFolder(usb), usb.name);
+}
+
+TEST(PosixFolders, TheStartingFolderIsTheCurrentFolderOfItsDrive)
+{
+    TempFolder tmp;
+    const auto start = tmp.mkdir("start here");
+    const auto before = fs::current_path();
+    fs::current_path(start);
+    PosixFileServices files;
+    fs::current_path(before);
+    EXPECT_EQ(files.driveCurrentFolder(files.driveOf(start.string())), fs::canonical(start).string());
+}
+
+TEST(PosixFolders, AVolumeThatWentAwayIsNotReady)
+{
+    TempFolder tmp;
+    const auto point = tmp.mkdir("card");
+    Drive card{point.string(), point.string() + "/"};
+    {
+        testsupport::TmpfsMount mount(point, 1 << 20);
+        if (!mount.mounted())
+            GTEST_SKIP() << mount.reason();
+    }
+    PosixFileServices files;
+    EXPECT_EQ(failureNumber([&] { files.driveCurrentFolder(card); }), 71); // its empty mount point is left
+    fs::remove(point);
+    EXPECT_EQ(failureNumber([&] { files.driveCurrentFolder(card); }), 71);
+}
