@@ -186,7 +186,7 @@ TEST(PosixFileServices, CopyIsCompleteAndLeavesNothingElse)
         PosixFileServices files(options);
         const auto src = tmp.mkdir("src");
         const auto app = tmp.mkdir("app");
-        const std::string content = bigContent(40u << 20); // more than one chunk of the copy loop
+        const std::string content = bigContent(20u << 20); // more than one chunk of the copy loop
         writeFile(src / "Orvalis.ugx", content);
 
         std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
