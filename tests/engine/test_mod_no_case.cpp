@@ -1,8 +1,7 @@
-#include "engine/folder_text.h"
 #include "engine/mod_no_case.h"
 #include "runtime/failure.h"
-#include "runtime/posix_file_services.h"
 #include "support/fake_file_services.h"
+#include "support/platform_file_services.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
 
@@ -19,37 +18,13 @@ namespace {
 
 struct ModNoCase : ::testing::Test {
     testsupport::TempFolder tmp;
-    runtime::PosixFileServices real;
+    testsupport::PlatformFileServices real;
     testsupport::FakeFileServices files{real};
     testsupport::RecordingDialogs dialogs;
     std::string folder = tmp.text();
 };
 
 } // namespace
-
-TEST(FolderText, EndsInExactlyOneSeparator)
-{
-    EXPECT_EQ(engine::AppFolderText("/opt/orvalis"), "/opt/orvalis/");
-    EXPECT_EQ(engine::AppFolderText("/"), "/");
-    EXPECT_EQ(engine::FolderText("/media/usb/"), "/media/usb/");
-}
-
-TEST_F(ModNoCase, FileExistsFindsEveryKindOfFileButNoFolder)
-{
-    testsupport::writeFile(tmp.path() / "Orvalis.old", "x");
-    fs::permissions(tmp.path() / "Orvalis.old", fs::perms::owner_read, fs::perm_options::replace);
-    testsupport::writeFile(tmp.path() / ".Orvalis.ugx.part", "x");
-    fs::create_directory(tmp.path() / "Orvalis.exe");
-    fs::create_symlink(tmp.path() / "nowhere", tmp.path() / "Orvalis.ugx");
-
-    EXPECT_TRUE(FileExists(files, folder, "Orvalis.old"));
-    EXPECT_TRUE(FileExists(files, folder, ".Orvalis.ugx.part"));
-    EXPECT_TRUE(FileExists(files, folder, "Orvalis.ugx"));
-    EXPECT_FALSE(FileExists(files, folder, "Orvalis.exe"));
-    EXPECT_FALSE(FileExists(files, folder, "Orvalis.OLD"));
-    EXPECT_FALSE(FileExists(files, folder + "missing/", "Orvalis.old"));
-    EXPECT_EQ(files.log().back(), "dirSearch " + folder + "missing/Orvalis.old");
-}
 
 TEST_F(ModNoCase, FileExistsPassesASearchFailureOn)
 {

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "engine/upgrade.h"
-#include "runtime/posix_file_services.h"
+#include "runtime/file_services.h"
 #include "support/fake_file_services.h"
+#include "support/platform_file_services.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
 
@@ -19,14 +20,14 @@ inline const std::string kOlderExe = "the one before\n";
 /// An application folder "app" with "Orvalis.exe", and a download folder "saved" with
 /// "Orvalis.ugx" in it, the user having clicked that file.
 struct UpgradeFixture {
-    explicit UpgradeFixture(runtime::PosixFileServices::Options options = {}) : real(options), files(real)
+    explicit UpgradeFixture(PlatformFileServices::Options options = {}) : real(options), files(real)
     {
         app = tmp.mkdir("app");
         saved = tmp.mkdir("saved");
         writeFile(app / "Orvalis.exe", kOldExe);
         writeFile(saved / "Orvalis.ugx", kNewExe);
-        state.strAppFolder = app.string() + "/";
-        state.strBrowseFolder = saved.string() + "/";
+        state.strAppFolder = app.string() + runtime::kFolderSeparator;
+        state.strBrowseFolder = saved.string() + runtime::kFolderSeparator;
         state.strChosenFolder = state.strBrowseFolder;
         state.strChosenFile = "Orvalis.ugx";
     }
@@ -39,7 +40,7 @@ struct UpgradeFixture {
     TempFolder tmp;
     std::filesystem::path app;
     std::filesystem::path saved;
-    runtime::PosixFileServices real;
+    PlatformFileServices real;
     FakeFileServices files;
     RecordingDialogs dialogs;
     engine::BrowseState state;

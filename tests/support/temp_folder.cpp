@@ -3,30 +3,45 @@
 #include "runtime/file_services.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
-#include <stdlib.h>
 #include <vector>
 
 namespace testsupport {
 
 TempFolder::TempFolder()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvalis-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary folder");
-    m_path = pattern;
+    // A name nobody else holds: create_directory says false when the folder was there.
+    std::random_device random;
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "orvalis-test-%08x", static_cast<unsigned>(random()));
+        if (std::filesystem::create_directory(base / name)) {
+            m_path = base / name;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempFolder::~TempFolder()
 {
     std::error_code ec;
-    // Tests make read-only folders; give write back first so that everything goes.
+    // Tests make read-only folders and files (Windows will not delete a read-only file);
+    // give write back first so that everything goes.
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec))
+        if (it->is_symlink(ec))
+            continue;
+        if (it->is_directory(ec))
             std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ec);
+        else if (it->is_regular_file(ec))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
                                          std::filesystem::perm_options::add, ec);
     }
     std::filesystem::remove_all(m_path, ec);

@@ -1,0 +1,588 @@
+// File services on Windows. Every call goes straight to Win32 with wide-character texts;
+// nothing is cached.
+
+#include "errors.h"
+#include "failure.h"
+#include "win_file_services.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <cwctype>
+#include <exception>
+#include <vector>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace runtime {
+
+const char kFolderSeparator = '\\';
+
+std::unique_ptr<FileServices> createFileServices()
+{
+    return std::make_unique<WinFileServices>();
+}
+
+int win32ErrorNumber(unsigned long code)
+{
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+        return kFileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+        return kPathNotFound;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return kFileAlreadyExists;
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL:
+        return kDiskFull;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return kPermissionDenied;
+    case ERROR_NOT_READY:
+        return kDiskNotReady;
+    default:
+        return kPathFileAccessError;
+    }
+}
+
+std::wstring toWide(const std::string& text)
+{
+    // A NUL inside the text would make Win32 see a shorter, different path.
+    if (text.find('\0') != std::string::npos)
+        throw Failure(kPathFileAccessError);
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    if (n <= 0)
+        throw Failure(kPathFileAccessError);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), n);
+    return wide;
+}
+
+std::string toUtf8(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        throw Failure(kPathFileAccessError);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+namespace {
+
+[[noreturn]] void throwError(DWORD code)
+{
+    throw Failure(win32ErrorNumber(code));
+}
+
+[[noreturn]] void throwLastError()
+{
+    throwError(::GetLastError());
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : m_handle(h) {}
+    ~Handle()
+    {
+        if (valid())
+            ::CloseHandle(m_handle);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return m_handle; }
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
+
+private:
+    HANDLE m_handle;
+};
+
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE h) : m_handle(h) {}
+    ~FindHandle()
+    {
+        if (valid())
+            ::FindClose(m_handle);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    HANDLE get() const { return m_handle; }
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_handle;
+};
+
+// An empty card reader would otherwise make Windows ask the user to insert a disk; the
+// call should just fail with "not ready".
+class QuietDriveErrors {
+public:
+    QuietDriveErrors() { ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &m_old); }
+    ~QuietDriveErrors() { ::SetThreadErrorMode(m_old, nullptr); }
+    QuietDriveErrors(const QuietDriveErrors&) = delete;
+    QuietDriveErrors& operator=(const QuietDriveErrors&) = delete;
+
+private:
+    DWORD m_old{0};
+};
+
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// The path for a Win32 call. Paths too long for the plain form get the "\\?\" prefix,
+// which takes them up to 32,767 characters but wants them absolute and normalised.
+std::wstring winPath(const std::string& path)
+{
+    std::wstring wide = toWide(path);
+    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0)
+        return wide;
+    const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (need == 0)
+        return wide;
+    std::wstring full(need, L'\0');
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+    if (n == 0 || n >= need)
+        return wide;
+    full.resize(n);
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// The bare name at the end of a path ("" when the path ends in a separator).
+std::string lastName(const std::string& path)
+{
+    const auto sep = path.find_last_of("\\/");
+    std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
+    if (name.size() >= 2 && name[1] == ':' && sep == std::string::npos)
+        name.erase(0, 2); // "C:name" is "name" in C:'s current folder
+    return name;
+}
+
+DWORD attributesOf(const std::wstring& path)
+{
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES)
+        throwLastError();
+    return attrs;
+}
+
+std::uint64_t sizeOf(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        throwLastError();
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        throw Failure(kPathFileAccessError); // only files are copied
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool readFully(HANDLE file, char* buffer, DWORD want, DWORD& got)
+{
+    got = 0;
+    while (got < want) {
+        DWORD n = 0;
+        if (!::ReadFile(file, buffer + got, want - got, &n, nullptr))
+            return false;
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return true;
+}
+
+// Whether the two open files hold the same bytes, `size` of them, from the start.
+bool sameBytes(HANDLE a, HANDLE b, std::uint64_t size)
+{
+    constexpr DWORD kBlock = 1 << 20;
+    std::vector<char> bufA(kBlock), bufB(kBlock);
+    std::uint64_t offset = 0;
+    for (;;) {
+        DWORD gotA = 0, gotB = 0;
+        if (!readFully(a, bufA.data(), kBlock, gotA) || !readFully(b, bufB.data(), kBlock, gotB))
+            return false;
+        if (gotA != gotB || std::memcmp(bufA.data(), bufB.data(), gotA) != 0)
+            return false;
+        offset += gotA;
+        if (gotA < kBlock)
+            return offset == size;
+    }
+}
+
+struct CopyContext {
+    const CopyProgress* progress;
+    std::uint64_t reported{0};
+    std::exception_ptr error;
+};
+
+DWORD CALLBACK onCopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                              DWORD, HANDLE, HANDLE, LPVOID data)
+{
+    auto* context = static_cast<CopyContext*>(data);
+    // An exception must not unwind through the system's frames: keep it for later.
+    try {
+        context->reported = static_cast<std::uint64_t>(done.QuadPart);
+        (*context->progress)(context->reported, static_cast<std::uint64_t>(total.QuadPart));
+    } catch (...) {
+        context->error = std::current_exception();
+        return PROGRESS_CANCEL;
+    }
+    return PROGRESS_CONTINUE;
+}
+
+void removeQuietly(const std::wstring& path)
+{
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+}
+
+std::wstring currentFolder()
+{
+    const DWORD need = ::GetCurrentDirectoryW(0, nullptr);
+    std::wstring cwd(need, L'\0');
+    const DWORD n = ::GetCurrentDirectoryW(need, cwd.data());
+    if (n == 0 || n >= need)
+        return L"C:\\";
+    cwd.resize(n);
+    return cwd;
+}
+
+// Drops the "\\?\" prefix that a long path may carry, for the user's eyes.
+std::string withoutLongPrefix(std::string path)
+{
+    if (path.rfind("\\\\?\\UNC\\", 0) == 0)
+        return "\\\\" + path.substr(8);
+    if (path.rfind("\\\\?\\", 0) == 0)
+        return path.substr(4);
+    return path;
+}
+
+std::string withoutTrailingSeparator(std::string path, const std::string& root)
+{
+    while (path.size() > root.size() && isSeparator(path.back()))
+        path.pop_back();
+    return path;
+}
+
+} // namespace
+
+std::string WinFileServices::appFolder()
+{
+    std::wstring exe(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+        if (n == 0)
+            throwLastError();
+        if (n < exe.size()) {
+            exe.resize(n);
+            break;
+        }
+        exe.resize(exe.size() * 2);
+    }
+    const std::string path = withoutLongPrefix(toUtf8(exe));
+    const auto sep = path.find_last_of('\\');
+    if (sep == std::string::npos)
+        throw Failure(kPathNotFound);
+    std::string folder = path.substr(0, sep);
+    if (folder.size() == 2 && folder[1] == ':')
+        folder += '\\'; // a drive root keeps its backslash
+    return folder;
+}
+
+std::string WinFileServices::dirSearch(const std::string& path, int attrMask)
+{
+    const std::string name = lastName(path);
+    // Wildcards would turn the search for one name into a pattern; no file has them in its name.
+    if (name.empty() || name.find_first_of("*?<>\"") != std::string::npos)
+        return {};
+    std::wstring wide;
+    try {
+        wide = winPath(path);
+    } catch (const Failure&) {
+        return {}; // not UTF-8, or a NUL: no file can have that name
+    }
+    const QuietDriveErrors quiet;
+    WIN32_FIND_DATAW found{};
+    const FindHandle find(
+        ::FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    if (!find.valid()) {
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND || err == ERROR_NO_MORE_FILES ||
+            err == ERROR_INVALID_NAME || err == ERROR_INVALID_DRIVE || err == ERROR_BAD_PATHNAME ||
+            err == ERROR_DIRECTORY)
+            return {};
+        throwError(err);
+    }
+    const DWORD attrs = found.dwFileAttributes;
+    if ((attrs & FILE_ATTRIBUTE_DIRECTORY) && !(attrMask & kAttrDirectory))
+        return {};
+    if ((attrs & FILE_ATTRIBUTE_HIDDEN) && !(attrMask & kAttrHidden))
+        return {};
+    if ((attrs & FILE_ATTRIBUTE_SYSTEM) && !(attrMask & kAttrSystem))
+        return {};
+    return toUtf8(found.cFileName); // as the file system spells it, which may differ in case
+}
+
+void WinFileServices::setAttrNormal(const std::string& path)
+{
+    if (!::SetFileAttributesW(winPath(path).c_str(), FILE_ATTRIBUTE_NORMAL))
+        throwLastError();
+}
+
+void WinFileServices::deleteFile(const std::string& path)
+{
+    if (!::DeleteFileW(winPath(path).c_str()))
+        throwLastError();
+}
+
+void WinFileServices::renameFile(const std::string& from, const std::string& to)
+{
+    if (!::MoveFileExW(winPath(from).c_str(), winPath(to).c_str(), MOVEFILE_WRITE_THROUGH))
+        throwLastError();
+}
+
+bool WinFileServices::linkFile(const std::string& from, const std::string& to)
+{
+    if (::CreateHardLinkW(winPath(to).c_str(), winPath(from).c_str(), nullptr))
+        return true;
+    const DWORD err = ::GetLastError();
+    // FAT and some network shares have no hard links; a file with too many is no better.
+    if (err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED || err == ERROR_TOO_MANY_LINKS)
+        return false;
+    throwError(err);
+}
+
+void WinFileServices::replaceFile(const std::string& from, const std::string& to)
+{
+    const std::wstring source = winPath(from), target = winPath(to);
+    constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (::MoveFileExW(source.c_str(), target.c_str(), kFlags))
+        return;
+    const DWORD err = ::GetLastError();
+    // Windows will not replace a read-only file, where a POSIX rename would; the file
+    // replaced is going anyway, so its attribute must not stand in the way.
+    const DWORD attrs = ::GetFileAttributesW(target.c_str());
+    if (err != ERROR_ACCESS_DENIED || attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_READONLY))
+        throwError(err);
+    if (!::SetFileAttributesW(target.c_str(), attrs & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))
+        throwError(err);
+    if (::MoveFileExW(source.c_str(), target.c_str(), kFlags))
+        return;
+    const DWORD again = ::GetLastError();
+    ::SetFileAttributesW(target.c_str(), attrs);
+    throwError(again);
+}
+
+void WinFileServices::copyFile(const std::string& from, const std::string& to, const std::string& partPath,
+                               const CopyProgress& progress)
+{
+    const std::wstring source = winPath(from), target = winPath(to), part = winPath(partPath);
+    const std::uint64_t total = sizeOf(source);
+    if (progress)
+        progress(0, total);
+    CopyContext context{&progress, 0, nullptr};
+    BOOL cancel = FALSE;
+    if (!::CopyFileExW(source.c_str(), part.c_str(), progress ? onCopyProgress : nullptr, &context, &cancel,
+                       COPY_FILE_FAIL_IF_EXISTS)) {
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS)
+            throwError(err); // not ours to remove
+        removeQuietly(part);
+        if (context.error)
+            std::rethrow_exception(context.error);
+        throwError(err);
+    }
+    try {
+        if (progress && context.reported != total)
+            progress(total, total);
+        // The copy takes the source's attributes; it is a new file of ours, read-only or not.
+        if (!::SetFileAttributesW(part.c_str(), FILE_ATTRIBUTE_NORMAL))
+            throwLastError();
+        {
+            const Handle out(::CreateFileW(part.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            if (!out.valid())
+                throwLastError();
+            if (!::FlushFileBuffers(out.get()))
+                throwLastError();
+            const Handle in(::CreateFileW(source.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            if (!in.valid())
+                throwLastError();
+            if (!sameBytes(in.get(), out.get(), total))
+                throw Failure(kPathFileAccessError);
+        }
+        if (!::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+            throwLastError();
+    } catch (...) {
+        removeQuietly(part);
+        throw;
+    }
+}
+
+void WinFileServices::matchPermissions(const std::string& reference, const std::string& target)
+{
+    // The new file already has the folder's inherited access rights, as the old one had;
+    // what is left to carry over is the read-only attribute.
+    const DWORD ref = attributesOf(winPath(reference));
+    const std::wstring path = winPath(target);
+    const DWORD attrs = attributesOf(path);
+    if (attrs & FILE_ATTRIBUTE_DIRECTORY)
+        return;
+    DWORD wanted = (attrs & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) | (ref & FILE_ATTRIBUTE_READONLY);
+    if (wanted == attrs)
+        return;
+    if (wanted == 0)
+        wanted = FILE_ATTRIBUTE_NORMAL;
+    if (!::SetFileAttributesW(path.c_str(), wanted))
+        throwLastError();
+}
+
+void WinFileServices::flushFolder(const std::string& folder)
+{
+    const Handle dir(::CreateFileW(winPath(folder).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!dir.valid())
+        throwLastError();
+    if (::FlushFileBuffers(dir.get()))
+        return;
+    const DWORD err = ::GetLastError();
+    // Some file systems cannot flush a folder; the renames were written through already.
+    if (err != ERROR_INVALID_FUNCTION && err != ERROR_NOT_SUPPORTED && err != ERROR_INVALID_PARAMETER &&
+        err != ERROR_ACCESS_DENIED)
+        throwError(err);
+}
+
+std::vector<Drive> WinFileServices::drives()
+{
+    const DWORD letters = ::GetLogicalDrives();
+    if (letters == 0)
+        throwLastError();
+    wchar_t windows[MAX_PATH] = {};
+    const UINT n = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    const char systemLetter =
+        n >= 2 && windows[1] == L':' ? static_cast<char>(std::towupper(windows[0])) : 'C';
+
+    std::vector<Drive> result;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        if (!(letters & (1u << (letter - 'A'))))
+            continue;
+        const Drive drive{std::string(1, letter) + ':', std::string(1, letter) + ":\\"};
+        if (letter == systemLetter)
+            result.insert(result.begin(), drive);
+        else
+            result.push_back(drive);
+    }
+    // A program started from a network share has no drive letter there; offer the share.
+    for (const std::string& path : {appFolder(), toUtf8(currentFolder())}) {
+        const Drive drive = driveOf(path);
+        if (std::find(result.begin(), result.end(), drive) == result.end())
+            result.push_back(drive);
+    }
+    return result;
+}
+
+Drive WinFileServices::driveOf(const std::string& path)
+{
+    const std::string plain = withoutLongPrefix(path);
+    if (plain.size() >= 2 && plain[1] == ':' && std::isalpha(static_cast<unsigned char>(plain[0]))) {
+        const std::string name{static_cast<char>(std::toupper(static_cast<unsigned char>(plain[0]))), ':'};
+        return Drive{name, name + '\\'};
+    }
+    if (plain.size() > 2 && isSeparator(plain[0]) && isSeparator(plain[1])) {
+        // \\server\share\...: the share is the drive.
+        const auto server = plain.find_first_of("\\/", 2);
+        if (server != std::string::npos && server + 1 < plain.size()) {
+            const auto share = plain.find_first_of("\\/", server + 1);
+            std::string name = plain.substr(0, share);
+            std::replace(name.begin(), name.end(), '/', '\\');
+            return Drive{name, name + '\\'};
+        }
+    }
+    // A relative path, or one rooted on the current drive.
+    return driveOf(toUtf8(currentFolder()));
+}
+
+std::string WinFileServices::driveCurrentFolder(const Drive& drive)
+{
+    const QuietDriveErrors quiet;
+    std::wstring root;
+    try {
+        root = toWide(drive.root);
+    } catch (const Failure&) {
+        throw Failure(kDiskNotReady);
+    }
+    // Reading the root is what tells an empty card reader from a drive with a disk in it.
+    WIN32_FIND_DATAW found{};
+    const FindHandle find(::FindFirstFileExW((root + L"*").c_str(), FindExInfoBasic, &found,
+                                             FindExSearchNameMatch, nullptr, 0));
+    if (!find.valid() && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        throw Failure(kDiskNotReady);
+
+    const bool letter = drive.name.size() == 2 && drive.name[1] == ':';
+    if (!letter)
+        return drive.root;
+    // "X:" alone is the drive's current folder: the process's own on its current drive,
+    // else the one Windows keeps for that drive, else the root.
+    const std::wstring relative = toWide(drive.name);
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD n = ::GetFullPathNameW(relative.c_str(), MAX_PATH + 1, buffer, nullptr);
+    std::wstring folder = n > 0 && n <= MAX_PATH ? std::wstring(buffer, n) : root;
+    const DWORD attrs = ::GetFileAttributesW(folder.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY))
+        folder = root; // removed since it became current
+    return withoutTrailingSeparator(toUtf8(folder), drive.root);
+}
+
+std::vector<FolderEntry> WinFileServices::listFolder(const std::string& folder)
+{
+    std::string pattern = folder;
+    if (pattern.empty() || !isSeparator(pattern.back()))
+        pattern += '\\';
+    pattern += '*';
+    const QuietDriveErrors quiet;
+    WIN32_FIND_DATAW found{};
+    const FindHandle find(::FindFirstFileExW(winPath(pattern).c_str(), FindExInfoBasic, &found,
+                                             FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    std::vector<FolderEntry> entries;
+    if (!find.valid()) {
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_NO_MORE_FILES)
+            return entries; // an empty drive root has not even "." and ".."
+        throwError(err);
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const DWORD attrs = found.dwFileAttributes;
+        entries.push_back({toUtf8(name), (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0});
+    } while (::FindNextFileW(find.get(), &found));
+    const DWORD err = ::GetLastError();
+    if (err != ERROR_NO_MORE_FILES)
+        throwError(err);
+    return entries;
+}
+
+} // namespace runtime

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "file_services.h"
+
+#include <string>
+
+namespace runtime {
+
+/// FileServices on Windows, with wide-character Win32 calls; texts travel as UTF-8 and
+/// are converted at each call.
+///
+/// Folder texts end in a backslash and a drive root is three characters ("C:\"). A file is
+/// read-only, hidden or system by its attributes, and names compare without regard to
+/// letter case, as the file system does. Renames never replace; installing the upgrade
+/// replaces in one step. Copies are written under the temporary name given to copyFile,
+/// since Windows has no unnamed files.
+class WinFileServices : public FileServices {
+public:
+    std::string appFolder() override;
+    std::string dirSearch(const std::string& path, int attrMask) override;
+    void setAttrNormal(const std::string& path) override;
+    void deleteFile(const std::string& path) override;
+    void renameFile(const std::string& from, const std::string& to) override;
+    bool linkFile(const std::string& from, const std::string& to) override;
+    void replaceFile(const std::string& from, const std::string& to) override;
+    void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
+                  const CopyProgress& progress) override;
+    void matchPermissions(const std::string& reference, const std::string& target) override;
+    void flushFolder(const std::string& folder) override;
+    std::vector<Drive> drives() override;
+    Drive driveOf(const std::string& path) override;
+    std::string driveCurrentFolder(const Drive& drive) override;
+    std::vector<FolderEntry> listFolder(const std::string& folder) override;
+};
+
+/// The failure number for a Win32 error code (GetLastError).
+int win32ErrorNumber(unsigned long code);
+
+/// UTF-8 to UTF-16 and back, as every call needs. Text that is not valid UTF-8 cannot
+/// name a file: it fails with 75 "Path/File access error".
+std::wstring toWide(const std::string& text);
+std::string toUtf8(const std::wstring& text);
+
+} // namespace runtime
