@@ -1,0 +1,448 @@
+// The Windows rules of the services, on real files: backslashes, drive letters with a
+// current folder each, attributes, names that ignore letter case, renames that never replace.
+
+#include "engine/folder_text.h"
+#include "engine/mod_no_case.h"
+#include "runtime/errors.h"
+#include "runtime/failure.h"
+#include "runtime/win_file_services.h"
+#include "support/recording_dialogs.h"
+#include "support/temp_folder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <tuple>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using runtime::Failure;
+using runtime::FolderEntry;
+using runtime::toWide;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace {
+
+constexpr int kFileMask = 39; // read-only, hidden, system and archive: any file, no folder
+
+struct WinServices : ::testing::Test {
+    testsupport::TempFolder tmp;
+    runtime::WinFileServices files;
+    std::string folder = tmp.text();
+
+    fs::path at(const std::string& name) const { return tmp.path() / toWide(name); }
+
+    void setAttributes(const std::string& name, DWORD attrs) const
+    {
+        ASSERT_TRUE(::SetFileAttributesW(at(name).c_str(), attrs)) << name;
+    }
+    DWORD attributes(const std::string& name) const { return ::GetFileAttributesW(at(name).c_str()); }
+};
+
+// The number and description of the failure `body` throws, or (0, "") when it throws none.
+std::pair<int, std::string> failureOf(const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const Failure& failure) {
+        return {failure.number(), failure.description()};
+    }
+    return {0, ""};
+}
+
+std::pair<int, std::string> expected(int number)
+{
+    return {number, runtime::errorDescription(number)};
+}
+
+// A drive letter that names no drive, or 0 when every letter is taken.
+char unusedLetter()
+{
+    const DWORD used = ::GetLogicalDrives();
+    for (char letter = 'Z'; letter >= 'D'; --letter) {
+        if (!(used & (1u << (letter - 'A'))))
+            return letter;
+    }
+    return 0;
+}
+
+class CurrentFolderGuard {
+public:
+    CurrentFolderGuard()
+    {
+        wchar_t buffer[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, buffer);
+        m_saved = buffer;
+    }
+    ~CurrentFolderGuard() { ::SetCurrentDirectoryW(m_saved.c_str()); }
+    CurrentFolderGuard(const CurrentFolderGuard&) = delete;
+    CurrentFolderGuard& operator=(const CurrentFolderGuard&) = delete;
+
+private:
+    std::wstring m_saved;
+};
+
+} // namespace
+
+TEST(WinFolderTexts, EndInOneBackslashAndADriveRootIsThreeCharacters)
+{
+    EXPECT_EQ(runtime::kFolderSeparator, '\\');
+    EXPECT_EQ(engine::AppFolderText("C:\\Program Files\\Orvalis"), "C:\\Program Files\\Orvalis\\");
+    EXPECT_EQ(engine::AppFolderText("D:\\"), "D:\\");
+    EXPECT_EQ(engine::FolderText("\\\\server\\share\\"), "\\\\server\\share\\");
+}
+
+TEST_F(WinServices, TheApplicationFolderHoldsTheRunningProgram)
+{
+    const std::string app = files.appFolder();
+    ASSERT_GE(app.size(), 3u);
+    EXPECT_EQ(app.find('/'), std::string::npos) << app;
+    EXPECT_NE(app.back(), '\\') << "only a drive root ends in a backslash: " << app;
+    wchar_t exe[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    const std::string name = runtime::toUtf8(fs::path(exe).filename().wstring());
+    EXPECT_EQ(files.dirSearch(engine::AppFolderText(app) + name, kFileMask), name);
+}
+
+TEST_F(WinServices, TheAttributeMaskFindsFilesOfEveryAttributeButNoFolder)
+{
+    for (const char* name : {"plain", "readonly", "hidden", "system", "archive", "all"})
+        writeFile(at(name), "x");
+    setAttributes("plain", FILE_ATTRIBUTE_NORMAL);
+    setAttributes("readonly", FILE_ATTRIBUTE_READONLY);
+    setAttributes("hidden", FILE_ATTRIBUTE_HIDDEN);
+    setAttributes("system", FILE_ATTRIBUTE_SYSTEM);
+    setAttributes("archive", FILE_ATTRIBUTE_ARCHIVE);
+    setAttributes("all", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                             FILE_ATTRIBUTE_ARCHIVE);
+    fs::create_directory(at("folder"));
+
+    for (const char* name : {"plain", "readonly", "hidden", "system", "archive", "all"})
+        EXPECT_EQ(files.dirSearch(folder + name, kFileMask), name);
+    EXPECT_EQ(files.dirSearch(folder + "folder", kFileMask), "");
+
+    // Without their bits in the mask, hidden and system files stay out of sight.
+    EXPECT_EQ(files.dirSearch(folder + "readonly", runtime::kAttrNormal), "readonly");
+    EXPECT_EQ(files.dirSearch(folder + "hidden", runtime::kAttrNormal), "");
+    EXPECT_EQ(files.dirSearch(folder + "system", runtime::kAttrHidden), "");
+    EXPECT_EQ(files.dirSearch(folder + "all", runtime::kAttrHidden), "");
+    EXPECT_EQ(files.dirSearch(folder + "folder", runtime::kAttrDirectory), "folder");
+}
+
+TEST_F(WinServices, NamesIgnoreLetterCaseAsTheFileSystemDoes)
+{
+    writeFile(at("Orvalis.OLD"), "older");
+    EXPECT_EQ(files.dirSearch(folder + "Orvalis.old", kFileMask), "Orvalis.OLD");
+    EXPECT_TRUE(modNoCase::FileExists(files, folder, "Orvalis.old"));
+
+    testsupport::RecordingDialogs dialogs;
+    setAttributes("Orvalis.OLD", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    modNoCase::RemoveFile(files, dialogs, folder, "Orvalis.old");
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(fs::exists(at("Orvalis.OLD")));
+}
+
+TEST_F(WinServices, ASearchForANameThatCannotBeThereFindsNothing)
+{
+    writeFile(at("Orvalis.ugx"), "x");
+    EXPECT_EQ(files.dirSearch(folder + "Orvalis.*", kFileMask), ""); // no patterns: one name
+    EXPECT_EQ(files.dirSearch(folder + "Orvalis.ug?", kFileMask), "");
+    EXPECT_EQ(files.dirSearch(folder, kFileMask), "");
+    EXPECT_EQ(files.dirSearch(folder + "missing\\Orvalis.ugx", kFileMask), "");
+    EXPECT_EQ(files.dirSearch(folder + "Orvalis\xff.ugx", kFileMask), ""); // not UTF-8
+    EXPECT_EQ(files.dirSearch(folder + std::string("Orvalis.ugx\0.txt", 16), kFileMask), "");
+    if (const char letter = unusedLetter()) {
+        EXPECT_EQ(files.dirSearch(std::string(1, letter) + ":\\Orvalis.ugx", kFileMask), "");
+    }
+}
+
+TEST_F(WinServices, ARenameNeverReplacesAndSaysWhy)
+{
+    writeFile(at("Orvalis.exe"), "current");
+    writeFile(at("Orvalis.old"), "older");
+    EXPECT_EQ(failureOf([&] { files.renameFile(folder + "Orvalis.exe", folder + "Orvalis.old"); }),
+              expected(58));
+    EXPECT_EQ(failureOf([&] { files.renameFile(folder + "Orvalis.exe", folder + "orvalis.OLD"); }),
+              expected(58));
+    EXPECT_EQ(readFile(at("Orvalis.exe")), "current");
+    EXPECT_EQ(readFile(at("Orvalis.old")), "older");
+
+    EXPECT_EQ(failureOf([&] { files.renameFile(folder + "Orvalis.ugx", folder + "Orvalis.exe2"); }),
+              expected(53));
+    EXPECT_EQ(failureOf([&] { files.renameFile(folder + "none\\Orvalis.ugx", folder + "Orvalis.exe2"); }),
+              expected(76));
+
+    files.renameFile(folder + "Orvalis.old", folder + "Orvalis.older");
+    EXPECT_EQ(readFile(at("Orvalis.older")), "older");
+    EXPECT_FALSE(fs::exists(at("Orvalis.old")));
+}
+
+TEST_F(WinServices, TheInstallKeepsASecondNameThenReplacesInOneStep)
+{
+    writeFile(at("Orvalis.exe"), "current");
+    writeFile(at("Orvalis.ugx"), "upgrade");
+    ASSERT_TRUE(files.linkFile(folder + "Orvalis.exe", folder + "Orvalis.old"));
+    EXPECT_EQ(readFile(at("Orvalis.old")), "current");
+    EXPECT_EQ(failureOf([&] { files.linkFile(folder + "Orvalis.ugx", folder + "Orvalis.OLD"); }),
+              expected(58));
+
+    // A read-only executable is replaced all the same, as a POSIX rename would.
+    setAttributes("Orvalis.exe", FILE_ATTRIBUTE_READONLY);
+    files.replaceFile(folder + "Orvalis.ugx", folder + "Orvalis.exe");
+    EXPECT_EQ(readFile(at("Orvalis.exe")), "upgrade");
+    EXPECT_EQ(readFile(at("Orvalis.old")), "current");
+    EXPECT_FALSE(fs::exists(at("Orvalis.ugx")));
+
+    EXPECT_EQ(failureOf([&] { files.replaceFile(folder + "Orvalis.ugx", folder + "Orvalis.exe"); }),
+              expected(53));
+    EXPECT_EQ(readFile(at("Orvalis.exe")), "upgrade");
+}
+
+TEST_F(WinServices, AttributesAreClearedAndAReadOnlyOrOpenFileIsNotDeleted)
+{
+    writeFile(at("Orvalis.old"), "x");
+    setAttributes("Orvalis.old", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    EXPECT_EQ(failureOf([&] { files.deleteFile(folder + "Orvalis.old"); }), expected(70));
+    files.setAttrNormal(folder + "Orvalis.old");
+    // Wine reports every file as archived, whatever was set; the others are what matter here.
+    EXPECT_EQ(attributes("Orvalis.old") &
+                  (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              0u);
+
+    {
+        // Another program holds it open without letting anyone delete it.
+        const HANDLE open = ::CreateFileW(at("Orvalis.old").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(open, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(failureOf([&] { files.deleteFile(folder + "Orvalis.old"); }), expected(70));
+        ::CloseHandle(open);
+    }
+    EXPECT_TRUE(fs::exists(at("Orvalis.old")));
+    files.deleteFile(folder + "Orvalis.old");
+    EXPECT_FALSE(fs::exists(at("Orvalis.old")));
+    EXPECT_EQ(failureOf([&] { files.deleteFile(folder + "Orvalis.old"); }), expected(53));
+    EXPECT_EQ(failureOf([&] { files.setAttrNormal(folder + "Orvalis.old"); }), expected(53));
+    EXPECT_EQ(failureOf([&] { files.deleteFile(folder + "Orvalis\xff"); }), expected(75));
+}
+
+TEST_F(WinServices, ACopyAppearsWholeWithProgressAndAsAPlainFile)
+{
+    const fs::path saved = tmp.mkdir("saved");
+    const std::string source = (saved / "Orvalis.ugx").string();
+    std::string bytes(3 << 20, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7 + i / 4096);
+    writeFile(source, bytes);
+    ASSERT_TRUE(
+        ::SetFileAttributesW(toWide(source).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
+    files.copyFile(source, folder + "Orvalis.ugx", folder + ".Orvalis.ugx.part",
+                   [&](std::uint64_t done, std::uint64_t total) { progress.emplace_back(done, total); });
+    EXPECT_EQ(readFile(at("Orvalis.ugx")), bytes);
+    EXPECT_EQ(attributes("Orvalis.ugx") & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+    EXPECT_EQ(testsupport::listNames(tmp.path()), (std::vector<std::string>{"Orvalis.ugx", "saved"}));
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_EQ(progress.front(), std::make_pair(std::uint64_t{0}, std::uint64_t{bytes.size()}));
+    EXPECT_EQ(progress.back(), std::make_pair(std::uint64_t{bytes.size()}, std::uint64_t{bytes.size()}));
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+}
+
+TEST_F(WinServices, AFailedCopyLeavesNothingBehind)
+{
+    const fs::path saved = tmp.mkdir("saved");
+    const std::string source = (saved / "Orvalis.ugx").string();
+    writeFile(source, std::string(1 << 20, 'u'));
+    const std::string to = folder + "Orvalis.ugx", part = folder + ".Orvalis.ugx.part";
+
+    EXPECT_EQ(failureOf([&] { files.copyFile(source + "x", to, part, nullptr); }), expected(53));
+    EXPECT_EQ(failureOf([&] { files.copyFile(saved.string(), to, part, nullptr); }), expected(75));
+
+    // Taken: the file there stays as it was, and the partial copy goes.
+    writeFile(at("Orvalis.ugx"), "already here");
+    EXPECT_EQ(failureOf([&] { files.copyFile(source, to, part, nullptr); }), expected(58));
+    EXPECT_EQ(readFile(at("Orvalis.ugx")), "already here");
+    fs::remove(at("Orvalis.ugx"));
+
+    // A progress report that throws stops the copy; the exception comes out unchanged.
+    EXPECT_THROW(files.copyFile(source, to, part,
+                                [](std::uint64_t done, std::uint64_t) {
+                                    if (done > 0)
+                                        throw std::runtime_error("stopped");
+                                }),
+                 std::runtime_error);
+    EXPECT_EQ(testsupport::listNames(tmp.path()), std::vector<std::string>{"saved"});
+
+    // A partial copy another run left behind is not ours to remove.
+    writeFile(at(".Orvalis.ugx.part"), "left over");
+    EXPECT_EQ(failureOf([&] { files.copyFile(source, to, part, nullptr); }), expected(58));
+    EXPECT_EQ(readFile(at(".Orvalis.ugx.part")), "left over");
+    EXPECT_FALSE(fs::exists(at("Orvalis.ugx")));
+}
+
+TEST_F(WinServices, TheNewExecutableTakesTheReadOnlyAttributeOfTheOldOne)
+{
+    writeFile(at("Orvalis.old"), "old");
+    writeFile(at("Orvalis.ugx"), "new");
+    setAttributes("Orvalis.old", FILE_ATTRIBUTE_READONLY);
+    files.matchPermissions(folder + "Orvalis.old", folder + "Orvalis.ugx");
+    EXPECT_TRUE(attributes("Orvalis.ugx") & FILE_ATTRIBUTE_READONLY);
+    setAttributes("Orvalis.old", FILE_ATTRIBUTE_NORMAL);
+    files.matchPermissions(folder + "Orvalis.old", folder + "Orvalis.ugx");
+    EXPECT_FALSE(attributes("Orvalis.ugx") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(failureOf([&] { files.matchPermissions(folder + "none", folder + "Orvalis.ugx"); }),
+              expected(53));
+}
+
+TEST_F(WinServices, FoldersAreFlushedAndAMissingOneFails)
+{
+    EXPECT_NO_THROW(files.flushFolder(folder));
+    EXPECT_NO_THROW(files.flushFolder(tmp.path().string()));
+    EXPECT_NE(failureOf([&] { files.flushFolder(folder + "missing\\"); }).first, 0);
+}
+
+TEST_F(WinServices, UnicodeNamesTravelAsUtf8)
+{
+    const std::string name = "\xce\xa9rvalis \xc3\xa9t\xc3\xa9.ugx"; // "Ωrvalis été.ugx"
+    writeFile(at("plain"), "bytes");
+    files.copyFile(folder + "plain", folder + name, folder + ".part", nullptr);
+    EXPECT_EQ(readFile(at(name)), "bytes");
+    EXPECT_EQ(files.dirSearch(folder + name, kFileMask), name);
+    const auto entries = files.listFolder(folder);
+    EXPECT_TRUE(
+        std::any_of(entries.begin(), entries.end(), [&](const FolderEntry& e) { return e.name == name; }));
+}
+
+TEST_F(WinServices, PathsLongerThanTheOldLimitWork)
+{
+    std::string deep = folder;
+    while (deep.size() < 300) {
+        deep += std::string(40, 'd') + "\\";
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + toWide(deep)).c_str(), nullptr));
+    }
+    writeFile(at("plain"), "deep");
+    files.copyFile(folder + "plain", deep + "Orvalis.ugx", deep + ".part", nullptr);
+    EXPECT_EQ(files.dirSearch(deep + "Orvalis.ugx", kFileMask), "Orvalis.ugx");
+    files.renameFile(deep + "Orvalis.ugx", deep + "Orvalis.exe");
+    EXPECT_EQ(files.listFolder(deep).size(), 1u);
+    files.deleteFile(deep + "Orvalis.exe");
+    EXPECT_TRUE(files.listFolder(deep).empty());
+}
+
+TEST_F(WinServices, AFolderListsItsFoldersAndFilesWithTheirHiddenFlag)
+{
+    fs::create_directory(at("sub"));
+    fs::create_directory(at("secret"));
+    writeFile(at("Orvalis.ugx"), "x");
+    writeFile(at("hidden.ugx"), "x");
+    writeFile(at("system.ugx"), "x");
+    setAttributes("secret", FILE_ATTRIBUTE_HIDDEN);
+    setAttributes("hidden.ugx", FILE_ATTRIBUTE_HIDDEN);
+    setAttributes("system.ugx", FILE_ATTRIBUTE_SYSTEM);
+
+    for (const std::string& asked : {folder, tmp.path().string()}) {
+        auto entries = files.listFolder(asked);
+        std::sort(entries.begin(), entries.end(),
+                  [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+        ASSERT_EQ(entries.size(), 5u) << asked;
+        const std::tuple<const char*, bool, bool> want[] = {{"Orvalis.ugx", false, false},
+                                                            {"hidden.ugx", false, true},
+                                                            {"secret", true, true},
+                                                            {"sub", true, false},
+                                                            {"system.ugx", false, true}};
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_EQ(entries[i].name, std::get<0>(want[i]));
+            EXPECT_EQ(entries[i].folder, std::get<1>(want[i])) << entries[i].name;
+            EXPECT_EQ(entries[i].hidden, std::get<2>(want[i])) << entries[i].name;
+        }
+    }
+    EXPECT_TRUE(files.listFolder(folder + "sub").empty());
+    EXPECT_EQ(failureOf([&] { files.listFolder(folder + "missing"); }), expected(76));
+}
+
+TEST(WinDrives, ADriveIsALetterAndItsThreeCharacterRoot)
+{
+    runtime::WinFileServices files;
+    EXPECT_EQ(files.driveOf("c:\\orvalis\\Orvalis.exe"), (runtime::Drive{"C:", "C:\\"}));
+    EXPECT_EQ(files.driveOf("D:"), (runtime::Drive{"D:", "D:\\"}));
+    EXPECT_EQ(files.driveOf("\\\\server\\share\\orvalis"),
+              (runtime::Drive{"\\\\server\\share", "\\\\server\\share\\"}));
+
+    wchar_t cwd[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, cwd);
+    EXPECT_EQ(files.driveOf("relative\\Orvalis.ugx"), files.driveOf(runtime::toUtf8(cwd)));
+
+    const auto drives = files.drives();
+    ASSERT_FALSE(drives.empty());
+    wchar_t windows[MAX_PATH] = {};
+    ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(drives.front(), files.driveOf(runtime::toUtf8(windows))) << "the system's drive comes first";
+    for (const auto& drive : drives) {
+        ASSERT_EQ(drive.root.size(), 3u) << drive.name;
+        EXPECT_EQ(drive.root, drive.name + "\\");
+        EXPECT_TRUE(::GetLogicalDrives() & (1u << (drive.name[0] - 'A'))) << drive.name;
+    }
+    EXPECT_NE(std::find(drives.begin(), drives.end(), files.driveOf(files.appFolder())), drives.end());
+}
+
+TEST(WinDrives, EachDriveHasItsOwnCurrentFolder)
+{
+    CurrentFolderGuard guard;
+    testsupport::TempFolder tmp;
+    runtime::WinFileServices files;
+    const std::string here = tmp.path().string();
+    const runtime::Drive hereDrive = files.driveOf(here);
+    ASSERT_TRUE(::SetCurrentDirectoryW(toWide(here).c_str()));
+    EXPECT_EQ(files.driveCurrentFolder(hereDrive), here);
+
+    // Another drive's current folder is the one Windows keeps for it, or its root when
+    // that folder is gone.
+    std::optional<runtime::Drive> other;
+    for (const auto& drive : files.drives()) {
+        if (drive != hereDrive && ::GetDriveTypeW(toWide(drive.root).c_str()) == DRIVE_FIXED)
+            other = drive;
+    }
+    if (!other)
+        GTEST_SKIP() << "only one fixed drive";
+    const auto subfolders = files.listFolder(other->root);
+    const auto sub =
+        std::find_if(subfolders.begin(), subfolders.end(), [](const FolderEntry& e) { return e.folder; });
+    ASSERT_NE(sub, subfolders.end());
+    const std::string otherFolder = other->root + sub->name;
+    const std::wstring variable = L"=" + toWide(other->name);
+    ASSERT_TRUE(::SetEnvironmentVariableW(variable.c_str(), toWide(otherFolder).c_str()));
+    EXPECT_EQ(files.driveCurrentFolder(*other), otherFolder);
+    ASSERT_TRUE(::SetEnvironmentVariableW(variable.c_str(), toWide(other->root + "no such folder").c_str()));
+    EXPECT_EQ(files.driveCurrentFolder(*other), other->root);
+    ::SetEnvironmentVariableW(variable.c_str(), nullptr);
+    EXPECT_EQ(files.driveCurrentFolder(hereDrive), here); // untouched by the other drive
+}
+
+TEST(WinDrives, ADriveThatIsGoneIsNotReady)
+{
+    runtime::WinFileServices files;
+    const char letter = unusedLetter();
+    if (letter == 0)
+        GTEST_SKIP() << "every drive letter is taken";
+    const runtime::Drive gone{std::string(1, letter) + ":", std::string(1, letter) + ":\\"};
+    EXPECT_EQ(failureOf([&] { files.driveCurrentFolder(gone); }), expected(71));
+    EXPECT_NE(failureOf([&] { files.listFolder(gone.root); }).first, 0);
+}
+
+TEST(WinErrors, Win32CodesMapToTheSharedNumbers)
+{
+    // Codes as Windows numbers them: 2 "file not found", 3 "path not found", 80 and 183
+    // "exists", 39 and 112 "disk full", 5, 19, 32 and 33 access, write protection, sharing
+    // and lock violations, 21 "not ready"; 1, 17 and 87 stand for anything else.
+    const std::pair<unsigned long, int> table[] = {
+        {2, 53},  {3, 76},  {80, 58}, {183, 58}, {39, 61}, {112, 61}, {5, 70},
+        {19, 70}, {32, 70}, {33, 70}, {21, 71},  {1, 75},  {17, 75},  {87, 75},
+    };
+    for (const auto& [code, number] : table)
+        EXPECT_EQ(runtime::win32ErrorNumber(code), number) << code;
+}
