@@ -350,7 +350,7 @@ void PosixFileServices::copyFile(const std::string& from, const std::string& to,
         if (!sameBytes(in.get(), out.get(), total))
             throw Failure(kPathFileAccessError);
         if (named) {
-            renameFile(partPath, to);
+            PosixFileServices::renameFile(partPath, to); // this class's own, whatever wraps it
             return;
         }
         if (::linkat(AT_FDCWD, procFdPath(out.get()).c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0)

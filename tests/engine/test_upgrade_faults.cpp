@@ -3,6 +3,7 @@
 
 #include "engine/mod_no_case.h"
 #include "engine/upgrade.h"
+#include "support/reliability_log.h"
 #include "upgrade_fixture.h"
 
 #include <filesystem>
@@ -87,6 +88,9 @@ TEST(SwapFaults, EveryFailingOperationIsReportedAndLosesNothing)
             for (bool noHardLinks : {false, true}) {
                 const Situation s{inPlace, olderExists, noHardLinks};
                 const auto calls = callsOfACleanRun(s);
+                const int runsBefore = runs;
+                const int failuresBefore =
+                    ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
                 ASSERT_FALSE(calls.empty());
                 for (const auto& [op, nth] : calls)
                     for (const Fault& fault : kFaults) {
@@ -128,6 +132,17 @@ TEST(SwapFaults, EveryFailingOperationIsReportedAndLosesNothing)
                         }
                         EXPECT_EQ(f.appNames(), allowed);
                     }
+                const bool clean =
+                    ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count() ==
+                    failuresBefore;
+                testsupport::recordCase(
+                    "Fault matrix (stand-in)",
+                    describe(s) + ": each of " + std::to_string(calls.size()) +
+                        " operations failing with not found, permission denied, disk full, "
+                        "busy, I/O error",
+                    clean ? "failure message; original Orvalis.exe and upgrade file intact" : "CHECK FAILED",
+                    "SwapFaults.EveryFailingOperationIsReportedAndLosesNothing", runs - runsBefore,
+                    clean ? 0 : 1);
             }
     std::printf("fault runs: %d\n", runs);
 }

@@ -1,0 +1,317 @@
+// Kills a real swap, with the real services, at every step and inside the copy, and
+// checks after each kill that the application still has a whole "Orvalis.exe" and that
+// nothing the next run would install is partial.
+
+#include "engine/upgrade.h"
+#include "runtime/posix_file_services.h"
+#include "support/recording_dialogs.h"
+#include "support/reliability_log.h"
+#include "support/temp_folder.h"
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using engine::SwapOutcome;
+using runtime::PosixFileServices;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace {
+
+const std::string kOld = "old executable\n";
+const std::string kOlder = "the executable before that\n";
+
+std::string upgradeBytes(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    std::uint32_t x = 2463534242u;
+    for (char& c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    return bytes;
+}
+
+// Real services that kill their own process at a chosen moment: before or after the
+// n-th file operation, or at the n-th progress report of the copy. SIGKILL gives the
+// process no chance to tidy up, as with a crash or a power cut before the disk
+// cache matters.
+class KillingServices : public PosixFileServices {
+public:
+    enum class When { Never, Before, After, AtProgress };
+
+    KillingServices(Options options, When when, int nth)
+        : PosixFileServices(options), m_when(when), m_nth(nth)
+    {}
+
+    template <typename F> auto step(F&& f)
+    {
+        ++m_ops;
+        if (m_when == When::Before && m_ops == m_nth)
+            ::kill(::getpid(), SIGKILL);
+        auto result = f();
+        if (m_when == When::After && m_ops == m_nth)
+            ::kill(::getpid(), SIGKILL);
+        return result;
+    }
+
+    int operations() const { return m_ops; }
+    int progressReports() const { return m_progress; }
+
+    std::string dirSearch(const std::string& path, int mask) override
+    {
+        return step([&] { return PosixFileServices::dirSearch(path, mask); });
+    }
+    void setAttrNormal(const std::string& path) override
+    {
+        step([&] { return (PosixFileServices::setAttrNormal(path), 0); });
+    }
+    void deleteFile(const std::string& path) override
+    {
+        step([&] { return (PosixFileServices::deleteFile(path), 0); });
+    }
+    void renameFile(const std::string& from, const std::string& to) override
+    {
+        step([&] { return (PosixFileServices::renameFile(from, to), 0); });
+    }
+    bool linkFile(const std::string& from, const std::string& to) override
+    {
+        return step([&] { return PosixFileServices::linkFile(from, to); });
+    }
+    void replaceFile(const std::string& from, const std::string& to) override
+    {
+        step([&] { return (PosixFileServices::replaceFile(from, to), 0); });
+    }
+    void copyFile(const std::string& from, const std::string& to, const std::string& part,
+                  const runtime::CopyProgress& progress) override
+    {
+        step([&] {
+            PosixFileServices::copyFile(from, to, part, [&](std::uint64_t done, std::uint64_t total) {
+                if (m_when == When::AtProgress && ++m_progress == m_nth)
+                    ::kill(::getpid(), SIGKILL);
+                if (m_when != When::AtProgress)
+                    ++m_progress;
+                progress(done, total);
+            });
+            return 0;
+        });
+    }
+    void matchPermissions(const std::string& reference, const std::string& target) override
+    {
+        step([&] { return (PosixFileServices::matchPermissions(reference, target), 0); });
+    }
+    void flushFolder(const std::string& folder) override
+    {
+        step([&] { return (PosixFileServices::flushFolder(folder), 0); });
+    }
+
+private:
+    When m_when;
+    int m_nth;
+    int m_ops{0};
+    int m_progress{0};
+};
+
+struct Situation {
+    const char* name;
+    PosixFileServices::Options options;
+    bool inPlace;
+    bool olderExists;
+};
+
+struct Layout {
+    testsupport::TempFolder tmp;
+    fs::path app = tmp.mkdir("app");
+    fs::path saved = tmp.mkdir("saved");
+    std::string upgrade;
+    engine::BrowseState state;
+
+    Layout(const Situation& s, const std::string& bytes) : upgrade(bytes)
+    {
+        writeFile(app / "Orvalis.exe", kOld);
+        if (s.olderExists)
+            writeFile(app / "Orvalis.old", kOlder);
+        writeFile((s.inPlace ? app : saved) / "Orvalis.ugx", upgrade);
+        state.strAppFolder = app.string() + "/";
+        state.strBrowseFolder = state.strChosenFolder = (s.inPlace ? app : saved).string() + "/";
+        state.strChosenFile = "Orvalis.ugx";
+    }
+};
+
+// Runs the swap in a child that kills itself as `when`/`nth` say; true when it was killed.
+bool swapKilled(const Situation& s, Layout& layout, KillingServices::When when, int nth)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        KillingServices files(s.options, when, nth);
+        testsupport::RecordingDialogs dialogs;
+        engine::SwapExecutable(layout.state, files, dialogs);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+// The state a kill may leave behind; returns the number of files lost (0 when all is well).
+int checkAfterKill(const Situation& s, const Layout& layout)
+{
+    int lost = 0;
+    const fs::path exe = layout.app / "Orvalis.exe";
+    if (!fs::exists(exe)) {
+        // Without hard links the previous executable is renamed before the new one takes
+        // its name; a kill between the two leaves both whole, under their other names.
+        if (s.options.useHardLinks) {
+            ADD_FAILURE() << "no Orvalis.exe";
+            return 1;
+        }
+        const bool whole =
+            fs::exists(layout.app / "Orvalis.old") && readFile(layout.app / "Orvalis.old") == kOld &&
+            fs::exists(layout.app / "Orvalis.ugx") && readFile(layout.app / "Orvalis.ugx") == layout.upgrade;
+        EXPECT_TRUE(whole) << "without Orvalis.exe, Orvalis.old and Orvalis.ugx must both be whole";
+        return whole ? 0 : 1;
+    }
+    const std::string exeBytes = readFile(exe);
+    if (exeBytes != kOld && exeBytes != layout.upgrade) {
+        ADD_FAILURE() << "Orvalis.exe is neither the old nor the new one (" << exeBytes.size() << " bytes)";
+        ++lost;
+    }
+    if (fs::exists(layout.app / "Orvalis.ugx") && readFile(layout.app / "Orvalis.ugx") != layout.upgrade) {
+        ADD_FAILURE() << "a partial Orvalis.ugx would be installed next time";
+        ++lost;
+    }
+    if (fs::exists(layout.app / "Orvalis.old")) {
+        const std::string old = readFile(layout.app / "Orvalis.old");
+        EXPECT_TRUE(old == kOld || (s.olderExists && old == kOlder))
+            << "Orvalis.old is " << old.size() << " bytes";
+    }
+    if (!s.inPlace) {
+        EXPECT_EQ(readFile(layout.saved / "Orvalis.ugx"), layout.upgrade)
+            << "the user's upgrade file changed";
+    }
+    for (const auto& name : testsupport::listNames(layout.app)) {
+        const bool expected = name == "Orvalis.exe" || name == "Orvalis.old" || name == "Orvalis.ugx" ||
+                              (name == engine::kPartName && !s.options.useTmpFile);
+        EXPECT_TRUE(expected) << "left over: " << name;
+    }
+    return lost;
+}
+
+// After a kill, running the swap again completes or fails cleanly.
+void checkSecondRun(const Situation& s, const Layout& layout)
+{
+    PosixFileServices files(s.options);
+    testsupport::RecordingDialogs dialogs;
+    const SwapOutcome outcome = engine::SwapExecutable(layout.state, files, dialogs);
+    ASSERT_FALSE(dialogs.messages.empty());
+    if (!s.options.useHardLinks && outcome == SwapOutcome::Failed &&
+        !fs::exists(layout.app / "Orvalis.exe")) {
+        // The gap above: nothing is touched without an executable, and nothing is lost.
+        EXPECT_EQ(dialogs.messages.back(), engine::kMsgFailure);
+        EXPECT_EQ(readFile(layout.app / "Orvalis.old"), kOld);
+        return;
+    }
+    if (outcome == SwapOutcome::Upgraded) {
+        EXPECT_EQ(dialogs.messages.back(), engine::kMsgSuccess);
+        EXPECT_EQ(readFile(layout.app / "Orvalis.exe"), layout.upgrade);
+    } else {
+        // Only an upgrade file that the first run already installed can be missing now.
+        EXPECT_EQ(dialogs.messages.back(), engine::kMsgFailure);
+        EXPECT_TRUE(s.inPlace);
+        EXPECT_EQ(readFile(layout.app / "Orvalis.exe"), layout.upgrade);
+    }
+    EXPECT_FALSE(fs::exists(layout.app / engine::kPartName));
+}
+
+const Situation kSituations[] = {
+    {"copy into a folder with unnamed files", {true, true, true}, false, true},
+    {"copy with a named partial file", {false, true, true}, false, false},
+    {"copy without hard links", {false, false, false}, false, true},
+    {"upgrade file already in place", {true, true, true}, true, true},
+    {"in place without hard links", {true, false, false}, true, false},
+};
+
+} // namespace
+
+TEST(Crash, KilledBeforeAndAfterEveryStepAndInsideTheCopy)
+{
+    const std::string bytes = upgradeBytes(17u << 20); // two chunks of the copy
+    int totalKills = 0, totalLost = 0;
+    for (const Situation& s : kSituations) {
+        SCOPED_TRACE(s.name);
+        // A clean run tells how many steps and progress reports there are.
+        int steps = 0, reports = 0;
+        {
+            Layout layout(s, bytes);
+            KillingServices counter(s.options, KillingServices::When::Never, 0);
+            testsupport::RecordingDialogs dialogs;
+            ASSERT_EQ(engine::SwapExecutable(layout.state, counter, dialogs), SwapOutcome::Upgraded);
+            steps = counter.operations();
+            reports = counter.progressReports();
+        }
+        int kills = 0, lost = 0;
+        const auto tryKill = [&](KillingServices::When when, int nth) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(when)) + " #" + std::to_string(nth));
+            Layout layout(s, bytes);
+            ASSERT_TRUE(swapKilled(s, layout, when, nth));
+            ++kills;
+            lost += checkAfterKill(s, layout);
+            checkSecondRun(s, layout);
+        };
+        for (int n = 1; n <= steps; ++n) {
+            tryKill(KillingServices::When::Before, n);
+            tryKill(KillingServices::When::After, n);
+        }
+        for (int n = 1; n <= reports; ++n)
+            tryKill(KillingServices::When::AtProgress, n);
+        const char* kept =
+            s.options.useHardLinks
+                ? "whole Orvalis.exe (old or new) after every kill, second run completes"
+                : "whole Orvalis.exe, or between the two renames whole Orvalis.old and Orvalis.ugx";
+        testsupport::recordCase("Crash (SIGKILL)", s.name, lost == 0 ? kept : "FILES LOST",
+                                "Crash.KilledBeforeAndAfterEveryStepAndInsideTheCopy", kills, lost);
+        totalKills += kills;
+        totalLost += lost;
+    }
+    std::printf("kill points: %d, files lost: %d\n", totalKills, totalLost);
+}
+
+TEST(Crash, KilledFromOutsideAtRandomMoments)
+{
+    // The kills above land between calls; these land wherever the kernel happens to be.
+    const std::string bytes = upgradeBytes(32u << 20);
+    int kills = 0, lost = 0;
+    for (const Situation& s : {kSituations[0], kSituations[1], kSituations[2]}) {
+        SCOPED_TRACE(s.name);
+        for (int i = 0; i < 12; ++i) {
+            Layout layout(s, bytes);
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                PosixFileServices files(s.options);
+                testsupport::RecordingDialogs dialogs;
+                engine::SwapExecutable(layout.state, files, dialogs);
+                ::_exit(0);
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(500 + i * 2500));
+            ::kill(pid, SIGKILL);
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            ++kills;
+            lost += checkAfterKill(s, layout);
+            checkSecondRun(s, layout);
+        }
+    }
+    testsupport::recordCase("Crash (SIGKILL)",
+                            "killed from outside at spread moments during a 32 MiB upgrade",
+                            lost == 0 ? "whole Orvalis.exe after every kill" : "FILES LOST",
+                            "Crash.KilledFromOutsideAtRandomMoments", kills, lost);
+}
