@@ -1,0 +1,63 @@
+#pragma once
+
+#include "runtime/file_services.h"
+
+#include <string>
+#include <vector>
+
+#include <QListWidget>
+
+namespace toolkit {
+
+/// The folder list: the folders from the top of the tree down to the current folder, then
+/// the current folder's subfolders, indented like a tree and sorted without regard to
+/// letter case. Dot folders are left out.
+///
+/// A single click selects an entry and raises click() with the path unchanged; a double
+/// click opens it, which changes the path and raises change().
+class FolderListBox : public QListWidget {
+    Q_OBJECT
+
+public:
+    /// Item data: the full path of the entry's folder, as a QByteArray.
+    static constexpr int kPathRole = Qt::UserRole;
+    /// Item data: how deep the entry sits in the tree, 0 for the top.
+    static constexpr int kLevelRole = Qt::UserRole + 1;
+
+    explicit FolderListBox(runtime::FileServices& files, QWidget* parent = nullptr);
+
+    /// The current folder, without a trailing separator except at a root; "" before one is set.
+    std::string path() const { return m_path; }
+
+    /// Goes exactly to `path` (a trailing separator is ignored), reading its subfolders
+    /// afresh, and raises change() before returning when that is a different folder. When the folder cannot
+    /// be read the failure propagates and the list stays as it was.
+    void setPath(const std::string& path);
+
+    /// Goes to the drive's current folder, as setPath does. Fails as the services do, with
+    /// 71 "Disk not ready" for a drive that is not there.
+    void goToDrive(const runtime::Drive& drive);
+
+    /// The bytes of the entry at `row`'s folder path; "" when there is no such row.
+    std::string entryPath(int row) const;
+
+signals:
+    /// The path changed, by a double click or by the program.
+    void change();
+    /// The user selected an entry; the path did not change.
+    void click();
+    /// A double click could not open a folder. The list stays where it was.
+    void openFailed(const std::string& path, int number, const std::string& description);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void fill(const std::string& path, std::vector<runtime::FolderEntry> entries);
+    void onDoubleClicked(QListWidgetItem* item);
+
+    runtime::FileServices& m_files;
+    std::string m_path;
+};
+
+} // namespace toolkit

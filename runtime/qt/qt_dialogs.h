@@ -1,0 +1,54 @@
+#pragma once
+
+#include "runtime/dialogs.h"
+
+#include <chrono>
+#include <memory>
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+class QWidget;
+class QProgressBar;
+
+namespace toolkit {
+
+class InputBlocker;
+
+/// Dialogs drawn with Qt widgets: message boxes with an OK button only and the program's
+/// title as caption, and a progress box for copies that take a while.
+///
+/// While the progress box shows, the program takes no input at all: clicks, keys and
+/// closing any window are thrown away, not queued, because the swap must run to its end
+/// before anything else happens.
+class QtDialogs : public runtime::Dialogs {
+public:
+    /// `delay` is how long a copy runs before its progress shows.
+    explicit QtDialogs(std::chrono::milliseconds delay = std::chrono::milliseconds(500));
+    ~QtDialogs() override;
+    QtDialogs(const QtDialogs&) = delete;
+    QtDialogs& operator=(const QtDialogs&) = delete;
+
+    /// The window the boxes belong to and are centred over (while it is visible).
+    void setWindow(QWidget* window) { m_window = window; }
+
+    void msgBox(const std::string& text) override;
+    void copyProgress(std::uint64_t done, std::uint64_t total) override;
+    void copyEnded() override;
+
+    /// The progress box, or null while none shows.
+    QWidget* progressBox() const;
+
+private:
+    void showBox();
+
+    std::chrono::milliseconds m_delay;
+    QPointer<QWidget> m_window;
+    QElapsedTimer m_sinceStart;
+    QElapsedTimer m_sinceDrawn;
+    QPointer<QWidget> m_box; ///< may go with the window it belongs to
+    QProgressBar* m_bar{nullptr};
+    std::unique_ptr<InputBlocker> m_blocker;
+};
+
+} // namespace toolkit
