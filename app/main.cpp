@@ -1,8 +1,20 @@
-#include <cstdio>
+#include "runtime/file_services.h"
+#include "runtime/qt/qt_dialogs.h"
+#include "window/frm_file.h"
 
-int main()
+#include <QApplication>
+
+int main(int argc, char* argv[])
 {
-    std::fputs("orvalis-upgrade: the window is not built yet; the upgrade engine is tested by ctest.\n",
-               stderr);
-    return 1;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvalis Upgrade"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+
+    const auto files = runtime::createFileServices();
+    toolkit::QtDialogs dialogs;
+    frmFile window(*files, dialogs);
+    dialogs.setWindow(&window);
+    window.load();
+    window.showCentred();
+    return QApplication::exec();
 }
