@@ -45,6 +45,11 @@ void FakeFileServices::failOn(Op op, int nth, int number, std::string descriptio
     m_faults[{op, nth}] = Fault{number, std::move(description)};
 }
 
+void FakeFileServices::failOnPath(Op op, std::string path, int number, std::string description)
+{
+    m_pathFaults[{op, std::move(path)}] = Fault{number, std::move(description)};
+}
+
 int FakeFileServices::calls(Op op) const
 {
     const auto it = m_calls.find(op);
@@ -55,12 +60,16 @@ void FakeFileServices::enter(Op op, const std::string& what)
 {
     const int nth = ++m_calls[op];
     m_log.push_back(std::string(opName(op)) + " " + what);
-    const auto it = m_faults.find({op, nth});
-    if (it == m_faults.end())
+    const Fault* fault = nullptr;
+    if (const auto it = m_faults.find({op, nth}); it != m_faults.end())
+        fault = &it->second;
+    else if (const auto at = m_pathFaults.find({op, what}); at != m_pathFaults.end())
+        fault = &at->second;
+    if (fault == nullptr)
         return;
-    if (it->second.description.empty())
-        throw runtime::Failure(it->second.number);
-    throw runtime::Failure(it->second.number, it->second.description);
+    if (fault->description.empty())
+        throw runtime::Failure(fault->number);
+    throw runtime::Failure(fault->number, fault->description);
 }
 
 std::string FakeFileServices::appFolder()

@@ -40,6 +40,10 @@ public:
     /// without doing anything; an empty description takes the number's from the table.
     void failOn(Op op, int nth, int number, std::string description = {});
 
+    /// Makes every call of `op` on exactly `path` fail like failOn does, for operations
+    /// that take one path (listFolder, driveCurrentFolder by drive name, dirSearch, ...).
+    void failOnPath(Op op, std::string path, int number, std::string description = {});
+
     /// Makes linkFile answer that the file system has no hard links.
     void setNoHardLinks(bool noLinks) { m_noHardLinks = noLinks; }
 
@@ -79,6 +83,7 @@ private:
     };
     runtime::FileServices& m_real;
     std::map<std::pair<Op, int>, Fault> m_faults;
+    std::map<std::pair<Op, std::string>, Fault> m_pathFaults;
     std::map<Op, int> m_calls;
     std::vector<std::string> m_log;
     std::optional<std::string> m_appFolder;

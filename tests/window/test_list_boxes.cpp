@@ -1,0 +1,273 @@
+#include "runtime/errors.h"
+#include "runtime/failure.h"
+#include "runtime/posix_file_services.h"
+#include "runtime/qt/drive_list_box.h"
+#include "runtime/qt/file_list_box.h"
+#include "runtime/qt/folder_list_box.h"
+#include "runtime/qt/name_pattern.h"
+#include "support/fake_file_services.h"
+#include "support/temp_folder.h"
+
+#include <filesystem>
+
+#include <QSignalSpy>
+#include <QTest>
+
+using testsupport::Op;
+
+class TestListBoxes : public QObject {
+    Q_OBJECT
+
+private slots:
+    void patternsIgnoreLetterCase();
+    void namesSortWithoutRegardToCase();
+    void fileListShowsMatchingFilesOnly();
+    void fileListKeepsItsFolderWhenAReadFails();
+    void folderListIsTheTreeDownToThePath();
+    void folderListRaisesChangeOnlyWhenThePathChanges();
+    void folderListClickSelectsAndDoubleClickOpens();
+    void folderListGoesToADrivesCurrentFolder();
+    void driveListTakesTheDriveAtTheStartOfAPath();
+};
+
+namespace {
+
+struct Folders {
+    Folders() : files(real) {}
+    testsupport::TempFolder tmp;
+    runtime::PosixFileServices real;
+    testsupport::FakeFileServices files;
+};
+
+QStringList texts(const QListWidget& list)
+{
+    QStringList out;
+    for (int row = 0; row < list.count(); ++row)
+        out << list.item(row)->text();
+    return out;
+}
+
+QPoint centreOf(const QListWidget& list, int row)
+{
+    return list.visualItemRect(list.item(row)).center();
+}
+
+} // namespace
+
+void TestListBoxes::patternsIgnoreLetterCase()
+{
+    using toolkit::MatchesPattern;
+    QVERIFY(MatchesPattern("Orvalis.ugx", "*.ugx"));
+    QVERIFY(MatchesPattern("ORVALIS.UGX", "*.ugx"));
+    QVERIFY(MatchesPattern(".ugx", "*.ugx"));
+    QVERIFY(!MatchesPattern("Orvalis.ugx.bak", "*.ugx"));
+    QVERIFY(!MatchesPattern("Orvalis_ugx", "*.ugx"));
+    QVERIFY(!MatchesPattern("ugx", "*.ugx"));
+    QVERIFY(MatchesPattern("a.b.ugx", "*.ugx"));
+    QVERIFY(MatchesPattern("x.ugx", "?.UGX"));
+    QVERIFY(!MatchesPattern("xy.ugx", "?.ugx"));
+    QVERIFY(MatchesPattern("", "*"));
+    QVERIFY(MatchesPattern("\xff.ugx", "*.ugx"));
+    QVERIFY(!MatchesPattern("\xff.ugx", "\xdf.ugx")); // only ASCII letters fold
+}
+
+void TestListBoxes::namesSortWithoutRegardToCase()
+{
+    std::vector<std::string> names{"beta", "Alpha", "alpha", "Gamma", "b"};
+    std::sort(names.begin(), names.end(), toolkit::NameLess);
+    QCOMPARE(names, (std::vector<std::string>{"Alpha", "alpha", "b", "beta", "Gamma"}));
+    QCOMPARE(toolkit::TrimSeparator("/a/b//"), std::string("/a/b"));
+    QCOMPARE(toolkit::TrimSeparator("/"), std::string("/"));
+}
+
+void TestListBoxes::fileListShowsMatchingFilesOnly()
+{
+    Folders f;
+    const auto dir = f.tmp.path();
+    for (const char* name : {"b.ugx", "A.UGX", "c.txt", ".dot.ugx"})
+        testsupport::writeFile(dir / name, "");
+    f.tmp.mkdir("folder.ugx");
+    std::filesystem::create_symlink(dir / "b.ugx", dir / "link.ugx");
+    std::filesystem::create_symlink(dir / "missing", dir / "dangling.ugx");
+
+    toolkit::FileListBox list(f.files);
+    QCOMPARE(list.count(), 0); // nothing is read before a path is set
+    list.setPath(f.tmp.text());
+    QCOMPARE(list.path(), dir.string());
+    QCOMPARE(texts(list), (QStringList{"A.UGX", "b.ugx", "c.txt", "link.ugx"}));
+    list.setPattern("*.ugx");
+    QCOMPARE(texts(list), (QStringList{"A.UGX", "b.ugx", "link.ugx"}));
+
+    QCOMPARE(list.fileName(), std::string());
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QSignalSpy clicks(&list, &toolkit::FileListBox::click);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, 1));
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(list.fileName(), std::string("b.ugx"));
+    QTest::keyClick(&list, Qt::Key_Down);
+    QCOMPARE(clicks.count(), 2);
+    QCOMPARE(list.fileName(), std::string("link.ugx"));
+
+    testsupport::writeFile(dir / "new.ugx", "");
+    list.refresh();
+    QCOMPARE(texts(list), (QStringList{"A.UGX", "b.ugx", "link.ugx", "new.ugx"}));
+}
+
+void TestListBoxes::fileListKeepsItsFolderWhenAReadFails()
+{
+    Folders f;
+    testsupport::writeFile(f.tmp.path() / "a.ugx", "");
+    const auto other = f.tmp.mkdir("other");
+    toolkit::FileListBox list(f.files);
+    list.setPath(f.tmp.text());
+    f.files.failOnPath(Op::ListFolder, other.string(), runtime::kPermissionDenied);
+    QVERIFY_THROWS_EXCEPTION(runtime::Failure, list.setPath(other.string()));
+    QCOMPARE(list.path(), f.tmp.path().string());
+    QCOMPARE(texts(list), QStringList{"a.ugx"});
+    QVERIFY_THROWS_EXCEPTION(runtime::Failure, list.setPath(f.tmp.text() + "missing"));
+    QCOMPARE(list.path(), f.tmp.path().string());
+}
+
+void TestListBoxes::folderListIsTheTreeDownToThePath()
+{
+    Folders f;
+    for (const char* name : {"zeta", "Beta", "alpha", ".dot"})
+        f.tmp.mkdir(std::string("top/") + name);
+    testsupport::writeFile(f.tmp.path() / "top" / "file", "");
+    const auto top = f.tmp.path() / "top";
+    std::filesystem::create_directory_symlink(top / "zeta", top / "link");
+
+    toolkit::FolderListBox list(f.files);
+    list.setPath(top.string() + "/");
+    QCOMPARE(list.path(), top.string());
+    QStringList expected{"/"};
+    for (const auto& part : top.relative_path())
+        expected << QString::fromStdString(part.string());
+    const int depth = static_cast<int>(expected.size());
+    expected << "alpha"
+             << "Beta"
+             << "link"
+             << "zeta";
+    QCOMPARE(texts(list), expected);
+    QCOMPARE(list.currentRow(), depth - 1);
+    QCOMPARE(list.entryPath(0), std::string("/"));
+    QCOMPARE(list.entryPath(depth - 1), top.string());
+    QCOMPARE(list.entryPath(depth), (top / "alpha").string());
+    QCOMPARE(list.item(depth)->data(toolkit::FolderListBox::kLevelRole).toInt(), depth);
+    QCOMPARE(list.item(1)->data(toolkit::FolderListBox::kLevelRole).toInt(), 1);
+
+    list.setPath("/");
+    QCOMPARE(list.path(), std::string("/"));
+    QCOMPARE(list.item(0)->text(), QStringLiteral("/"));
+    QCOMPARE(list.item(1)->data(toolkit::FolderListBox::kLevelRole).toInt(), 1);
+}
+
+void TestListBoxes::folderListRaisesChangeOnlyWhenThePathChanges()
+{
+    Folders f;
+    const auto sub = f.tmp.mkdir("sub");
+    toolkit::FolderListBox list(f.files);
+    QSignalSpy changes(&list, &toolkit::FolderListBox::change);
+    std::string seen;
+    connect(&list, &toolkit::FolderListBox::change, [&] { seen = list.path(); });
+    list.setPath(f.tmp.text());
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(seen, f.tmp.path().string()); // raised once the new path can be read back
+    list.setPath(f.tmp.path().string());
+    QCOMPARE(changes.count(), 1);
+    list.setPath(sub.string());
+    QCOMPARE(changes.count(), 2);
+
+    QVERIFY_THROWS_EXCEPTION(runtime::Failure, list.setPath(f.tmp.text() + "missing"));
+    QCOMPARE(changes.count(), 2);
+    QCOMPARE(list.path(), sub.string());
+}
+
+void TestListBoxes::folderListClickSelectsAndDoubleClickOpens()
+{
+    Folders f;
+    const auto sub = f.tmp.mkdir("sub");
+    toolkit::FolderListBox list(f.files);
+    list.resize(300, 600);
+    list.setPath(f.tmp.text());
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QSignalSpy changes(&list, &toolkit::FolderListBox::change);
+    QSignalSpy clicks(&list, &toolkit::FolderListBox::click);
+    const int row = list.count() - 1;
+    QCOMPARE(list.item(row)->text(), QStringLiteral("sub"));
+
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, row));
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(list.path(), f.tmp.path().string());
+    QCOMPARE(list.currentRow(), row);
+
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, row));
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(list.path(), sub.string());
+
+    // A folder that went away cannot be opened: the list says so and stays.
+    list.setPath(f.tmp.text());
+    std::filesystem::remove(sub);
+    QSignalSpy failures(&list, &toolkit::FolderListBox::openFailed);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, list.count() - 1));
+    QCOMPARE(failures.count(), 1);
+    QCOMPARE(failures[0][0].value<std::string>(), sub.string());
+    QCOMPARE(failures[0][1].toInt(), int(runtime::kPathNotFound));
+    QCOMPARE(list.path(), f.tmp.path().string());
+}
+
+void TestListBoxes::folderListGoesToADrivesCurrentFolder()
+{
+    Folders f;
+    const runtime::Drive card{"/media/card", "/media/card/"};
+    f.files.addUnreadyDrive(card);
+    toolkit::FolderListBox list(f.files);
+    list.setPath(f.tmp.text());
+    try {
+        list.goToDrive(card);
+        QFAIL("an unready drive was entered");
+    } catch (const runtime::Failure& failure) {
+        QCOMPARE(failure.number(), int(runtime::kDiskNotReady));
+    }
+    QCOMPARE(list.path(), f.tmp.path().string());
+
+    const runtime::Drive here = f.real.driveOf(f.tmp.text());
+    list.goToDrive(here);
+    QCOMPARE(list.path(), f.real.driveCurrentFolder(here));
+}
+
+void TestListBoxes::driveListTakesTheDriveAtTheStartOfAPath()
+{
+    Folders f;
+    f.files.addUnreadyDrive({"/media/card", "/media/card/"});
+    toolkit::DriveListBox list(f.files);
+    QCOMPARE(list.drive(), std::string());
+    QCOMPARE(list.itemText(0), QString::fromStdString(f.real.drives().front().name));
+    QCOMPARE(list.itemText(list.count() - 1), QStringLiteral("/media/card"));
+
+    QSignalSpy changes(&list, &toolkit::DriveListBox::change);
+    const runtime::Drive here = f.real.driveOf(f.tmp.text());
+    list.setDrive(f.tmp.text() + "some/deeper/file");
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(list.drive(), here.name);
+    QCOMPARE(list.currentText(), QString::fromStdString(here.name));
+    list.setDrive(f.tmp.text());
+    QCOMPARE(changes.count(), 1);
+
+    list.setDrive("/media/card/DCIM");
+    QCOMPARE(changes.count(), 2);
+    QCOMPARE(list.drive(), std::string("/media/card"));
+
+    // The user picks the first drive with the keys.
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QTest::keyClick(&list, Qt::Key_Home);
+    QCOMPARE(changes.count(), 3);
+    QCOMPARE(list.drive(), f.real.drives().front().name);
+}
+
+QTEST_MAIN(TestListBoxes)
+#include "test_list_boxes.moc"

@@ -1,0 +1,91 @@
+#include "runtime/qt/qt_dialogs.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+class TestQtDialogs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setApplicationName(QStringLiteral("Orvalis Upgrade")); }
+    void messageBoxHasOkOnlyAndTheProgramsTitle();
+    void shortCopyShowsNoProgress();
+    void longCopyShowsProgressAndTakesNoInput();
+};
+
+void TestQtDialogs::messageBoxHasOkOnlyAndTheProgramsTitle()
+{
+    toolkit::QtDialogs dialogs;
+    QString caption;
+    QString text;
+    int buttons = -1;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box != nullptr);
+        caption = box->windowTitle();
+        text = box->text();
+        buttons = static_cast<int>(box->buttons().size());
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    dialogs.msgBox("first line\r\nsecond line");
+    QCOMPARE(caption, QStringLiteral("Orvalis Upgrade"));
+    QCOMPARE(text, QStringLiteral("first line\nsecond line"));
+    QCOMPARE(buttons, 1);
+}
+
+void TestQtDialogs::shortCopyShowsNoProgress()
+{
+    toolkit::QtDialogs dialogs(std::chrono::milliseconds(60'000));
+    dialogs.copyProgress(0, 100);
+    dialogs.copyProgress(100, 100);
+    QCOMPARE(dialogs.progressBox(), nullptr);
+    dialogs.copyEnded();
+}
+
+void TestQtDialogs::longCopyShowsProgressAndTakesNoInput()
+{
+    QWidget window;
+    auto* button = new QPushButton(QStringLiteral("press"), &window);
+    window.resize(200, 100);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy presses(button, &QPushButton::clicked);
+
+    toolkit::QtDialogs dialogs(std::chrono::milliseconds(20));
+    dialogs.setWindow(&window);
+    dialogs.copyProgress(0, 1000);
+    QCOMPARE(dialogs.progressBox(), nullptr);
+    QTest::qWait(40);
+    dialogs.copyProgress(250, 1000);
+    QWidget* box = dialogs.progressBox();
+    QVERIFY(box != nullptr);
+    QVERIFY(box->isVisible());
+    QCOMPARE(box->findChild<QProgressBar*>()->value(), 25);
+
+    // Neither clicks, keys nor the title bar's close get through while the copy runs.
+    QTest::mouseClick(button, Qt::LeftButton);
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);
+    QVERIFY(!window.windowHandle()->close());
+    QVERIFY(window.isVisible());
+    QTest::qWait(50);
+    dialogs.copyProgress(1000, 1000);
+    QCOMPARE(box->findChild<QProgressBar*>()->value(), 100);
+    QCOMPARE(presses.count(), 0);
+
+    dialogs.copyEnded();
+    QCOMPARE(dialogs.progressBox(), nullptr);
+    dialogs.copyEnded(); // ending twice is harmless
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(presses.count(), 1);
+}
+
+QTEST_MAIN(TestQtDialogs)
+#include "test_qt_dialogs.moc"

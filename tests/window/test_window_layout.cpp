@@ -1,0 +1,274 @@
+#include "window_fixture.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QSignalSpy>
+
+using testsupport::WindowFixture;
+
+class TestWindowLayout : public QObject {
+    Q_OBJECT
+
+private slots:
+    void geometryOfEveryControl();
+    void visibleAtStartAndWithThePanel();
+    void captions();
+    void fonts();
+    void windowFrameAndIcon();
+    void firstFocusAndTabOrderInBothStates();
+    void panelButtonsAreWhatLiesOnTop();
+    void enterPressesOnlyAFocusedButtonAndEscapeNothing();
+    void listsAreNamedForScreenReaders();
+    void colours();
+};
+
+namespace {
+
+struct Placed {
+    const char* name;
+    QRect pixels; // an empty size: the control sizes itself, only its corner is fixed
+};
+
+// Twips divided by 15.
+const Placed kPlaced[] = {
+    {"lblHelp", {12, 0, 365, 37}},       {"lblDrive", {4, 44, 0, 0}},
+    {"Drive1", {0, 64, 149, 21}},        {"lblDir1", {4, 96, 0, 0}},
+    {"lblFileList1", {200, 96, 0, 0}},   {"Dir1", {4, 116, 181, 171}},
+    {"FileList1", {196, 116, 201, 175}}, {"picFileOpen", {92, 108, 225, 93}},
+    {"lblPointOpen", {8, 4, 0, 0}},      {"lblOpenFileName", {8, 24, 150, 16}},
+    {"cmdOpenOK", {8, 52, 57, 17}},      {"cmdOpenCancel", {72, 52, 53, 17}},
+    {"cmdOpenBack", {132, 52, 77, 17}},  {"txtSaveAs", {160, 64, 209, 21}},
+    {"cmdSaveAs", {376, 64, 25, 21}},    {"lblSaveAs", {164, 48, 0, 0}},
+    {"chkProp", {12, 72, 189, 17}},
+};
+
+QWidget* focusAfterTab()
+{
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    return QApplication::focusWidget();
+}
+
+QStringList visibleControls(const frmFile& window)
+{
+    QStringList visible;
+    for (auto* child : window.findChildren<QWidget*>()) {
+        if (child->isVisible() && !child->objectName().isEmpty() &&
+            !child->objectName().startsWith(QLatin1String("qt_")))
+            visible << child->objectName();
+    }
+    visible.sort();
+    return visible;
+}
+
+} // namespace
+
+void TestWindowLayout::geometryOfEveryControl()
+{
+    WindowFixture f;
+    frmFile& window = f.start();
+    QCOMPARE(window.size(), QSize(407, 298));
+    QCOMPARE(window.minimumSize(), window.maximumSize());
+    for (const auto& placed : kPlaced) {
+        auto* control = f.control<QWidget>(placed.name);
+        QVERIFY2(control != nullptr, placed.name);
+        if (placed.pixels.isEmpty()) {
+            QCOMPARE(control->pos(), placed.pixels.topLeft());
+            QVERIFY2(control->width() > 0 && control->height() > 0, placed.name);
+        } else {
+            QCOMPARE(control->geometry(), placed.pixels);
+        }
+    }
+    QCOMPARE(f.control<QWidget>("cmdOpenOK")->parentWidget(), f.panel());
+    QCOMPARE(f.control<QWidget>("chkProp")->parentWidget(), f.panel());
+    QCOMPARE(f.control<QWidget>("txtSaveAs")->parentWidget(), &window);
+
+    // A long name is cut off: the label keeps its size and nothing moves.
+    testsupport::writeFile(f.app / (std::string(80, 'x') + ".ugx"), "");
+    QTest::mouseClick(f.dir1()->viewport(), Qt::LeftButton, {},
+                      testsupport::entryPoint(f.dir1(), f.dir1()->currentRow()));
+    testsupport::clickEntry(f.fileList1(), QString(80, QLatin1Char('x')) + QStringLiteral(".ugx"));
+    QCOMPARE(f.control<QLabel>("lblOpenFileName")->geometry(), QRect(8, 24, 150, 16));
+    QCOMPARE(f.panel()->geometry(), QRect(92, 108, 225, 93));
+}
+
+void TestWindowLayout::visibleAtStartAndWithThePanel()
+{
+    WindowFixture f;
+    frmFile& window = f.start();
+    QCOMPARE(visibleControls(window),
+             (QStringList{"Dir1", "Drive1", "FileList1", "lblDir1", "lblDrive", "lblFileList1", "lblHelp"}));
+
+    testsupport::doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
+    testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
+    QCOMPARE(visibleControls(window),
+             (QStringList{"Dir1", "Drive1", "FileList1", "cmdOpenBack", "cmdOpenCancel", "cmdOpenOK",
+                          "lblDir1", "lblDrive", "lblFileList1", "lblHelp", "lblOpenFileName", "lblPointOpen",
+                          "picFileOpen"}));
+}
+
+void TestWindowLayout::captions()
+{
+    WindowFixture f;
+    frmFile& window = f.start();
+    QCOMPARE(window.windowTitle(), QStringLiteral("Open Upgrade File From..."));
+    QCOMPARE(f.control<QLabel>("lblHelp")->text(),
+             QStringLiteral("Browse to the upgrade file that you've saved and click on it.\n"
+                            "Once selected, click OK to start the upgrade process."));
+    const std::pair<const char*, const char*> texts[] = {
+        {"lblDrive", "Drive:"},
+        {"lblDir1", "Folder:"},
+        {"lblFileList1", "Upgrade File Name:"},
+        {"lblPointOpen", "Upgrade with this file..."},
+        {"lblOpenFileName", "lblFileName"},
+        {"lblSaveAs", "Save File As:"},
+    };
+    for (const auto& [name, text] : texts)
+        QCOMPARE(f.control<QLabel>(name)->text(), QString::fromLatin1(text));
+    const std::pair<const char*, const char*> buttons[] = {
+        {"cmdOpenOK", "OK"},
+        {"cmdOpenCancel", "Cancel"},
+        {"cmdOpenBack", "Return to List"},
+        {"cmdSaveAs", "OK"},
+        {"chkProp", "Ignore Associated Properties"},
+    };
+    for (const auto& [name, text] : buttons)
+        QCOMPARE(f.control<QAbstractButton>(name)->text(), QString::fromLatin1(text));
+    QCOMPARE(f.control<QLineEdit>("txtSaveAs")->text(), QString());
+}
+
+void TestWindowLayout::fonts()
+{
+    WindowFixture f;
+    frmFile& window = f.start();
+    const auto check = [](const QWidget* w, double points, int weight) {
+        QCOMPARE(w->font().family(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(w->font().pointSizeF(), points);
+        QCOMPARE(w->font().weight(), weight);
+        QCOMPARE(w->font().italic(), false);
+        QCOMPARE(w->font().underline(), false);
+    };
+    check(&window, 8.25, QFont::Normal);
+    for (const char* name : {"lblDrive", "lblDir1", "lblFileList1", "lblSaveAs"})
+        check(f.control<QWidget>(name), 8.25, QFont::Bold);
+    check(f.control<QWidget>("lblPointOpen"), 9.75, QFont::Bold);
+    check(f.control<QWidget>("lblOpenFileName"), 9.75, QFont::Normal);
+    for (const char* name :
+         {"lblHelp", "Drive1", "Dir1", "FileList1", "cmdOpenOK", "cmdOpenBack", "cmdOpenCancel"})
+        check(f.control<QWidget>(name), 8.25, QFont::Normal);
+    // Where the face is missing a sans-serif face stands in.
+    QCOMPARE(window.font().styleHint(), QFont::SansSerif);
+}
+
+void TestWindowLayout::windowFrameAndIcon()
+{
+    WindowFixture f;
+    frmFile& window = f.start();
+    const Qt::WindowFlags flags = window.windowFlags();
+    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(flags & Qt::MSWindowsFixedSizeDialogHint);
+    QVERIFY(!window.windowIcon().isNull());
+    QCOMPARE(window.windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
+    const QRect screen = window.screen()->availableGeometry();
+    QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
+    QVERIFY(qAbs(window.geometry().center().y() - screen.center().y()) <= 1);
+}
+
+void TestWindowLayout::firstFocusAndTabOrderInBothStates()
+{
+    WindowFixture f;
+    f.start();
+    QCOMPARE(QApplication::focusWidget(), f.fileList1());
+    QCOMPARE(focusAfterTab(), f.dir1());
+    QCOMPARE(focusAfterTab(), f.drive1());
+    QCOMPARE(focusAfterTab(), f.fileList1());
+
+    QVERIFY(f.panel()->isHidden());
+    QTest::keyClick(f.fileList1(), Qt::Key_Space); // selecting by keys is a click too
+    QVERIFY(f.panel()->isVisible());
+    QCOMPARE(focusAfterTab(), f.dir1());
+    QCOMPARE(focusAfterTab(), f.drive1());
+    QCOMPARE(focusAfterTab(), static_cast<QWidget*>(f.panel()));
+    QCOMPARE(focusAfterTab(), f.pushButton("cmdOpenOK"));
+    QCOMPARE(focusAfterTab(), f.pushButton("cmdOpenBack"));
+    QCOMPARE(focusAfterTab(), f.pushButton("cmdOpenCancel"));
+    QCOMPARE(focusAfterTab(), f.fileList1());
+}
+
+void TestWindowLayout::panelButtonsAreWhatLiesOnTop()
+{
+    WindowFixture f;
+    frmFile& window = f.start();
+    testsupport::doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
+    testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
+    QVERIFY(f.panel()->isVisible());
+
+    // "OK" lies over the folder list, "Return to List" over the file list.
+    const QPoint okCentre(100 + 57 / 2, 160 + 17 / 2);
+    QVERIFY(f.dir1()->geometry().contains(okCentre));
+    QCOMPARE(window.childAt(okCentre), f.pushButton("cmdOpenOK"));
+    const QPoint backCentre(224 + 77 / 2, 160 + 17 / 2);
+    QVERIFY(f.fileList1()->geometry().contains(backCentre));
+    QCOMPARE(window.childAt(backCentre), f.pushButton("cmdOpenBack"));
+
+    QSignalSpy back(f.pushButton("cmdOpenBack"), &QPushButton::clicked);
+    QTest::mouseClick(&window, Qt::LeftButton, {}, backCentre);
+    QCOMPARE(back.count(), 1);
+    QVERIFY(f.panel()->isHidden());
+}
+
+void TestWindowLayout::enterPressesOnlyAFocusedButtonAndEscapeNothing()
+{
+    WindowFixture f;
+    frmFile& window = f.start();
+    testsupport::doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
+    testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
+    QSignalSpy ok(f.pushButton("cmdOpenOK"), &QPushButton::clicked);
+    QSignalSpy cancel(f.pushButton("cmdOpenCancel"), &QPushButton::clicked);
+
+    for (QWidget* list : {static_cast<QWidget*>(f.fileList1()), static_cast<QWidget*>(f.dir1())}) {
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        QTest::keyClick(list, Qt::Key_Enter);
+        QTest::keyClick(list, Qt::Key_Escape);
+    }
+    QCOMPARE(ok.count(), 0);
+    QCOMPARE(cancel.count(), 0);
+    QVERIFY(window.isVisible());
+
+    f.pushButton("cmdOpenBack")->setFocus();
+    QTest::keyClick(f.pushButton("cmdOpenBack"), Qt::Key_Return);
+    QVERIFY(f.panel()->isHidden());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Open File From..."));
+}
+
+void TestWindowLayout::listsAreNamedForScreenReaders()
+{
+    WindowFixture f;
+    f.start();
+    QCOMPARE(f.drive1()->accessibleName(), QStringLiteral("Drive:"));
+    QCOMPARE(f.dir1()->accessibleName(), QStringLiteral("Folder:"));
+    QCOMPARE(f.fileList1()->accessibleName(), QStringLiteral("Upgrade File Name:"));
+}
+
+void TestWindowLayout::colours()
+{
+    WindowFixture f;
+    f.start();
+    for (QWidget* list : {static_cast<QWidget*>(f.drive1()), static_cast<QWidget*>(f.dir1()),
+                          static_cast<QWidget*>(f.fileList1())})
+        QCOMPARE(list->palette().color(QPalette::Base), QColor(Qt::white));
+    for (const char* name : {"lblDrive", "lblDir1", "lblFileList1", "lblSaveAs"}) {
+        QCOMPARE(f.control<QWidget>(name)->palette().color(QPalette::WindowText), QColor(Qt::black));
+        QVERIFY(!f.control<QWidget>(name)->autoFillBackground());
+    }
+    QVERIFY(f.control<QWidget>("lblHelp")->autoFillBackground());
+    QVERIFY(f.panel()->autoFillBackground());
+    QCOMPARE(f.panel()->backgroundRole(), QPalette::Mid);
+    QCOMPARE(f.panel()->frameStyle(), QFrame::Box | QFrame::Plain);
+    QCOMPARE(f.control<QWidget>("lblOpenFileName")->foregroundRole(), QPalette::Text);
+}
+
+QTEST_MAIN(TestWindowLayout)
+#include "test_window_layout.moc"

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "runtime/posix_file_services.h"
+#include "runtime/qt/drive_list_box.h"
+#include "runtime/qt/file_list_box.h"
+#include "runtime/qt/folder_list_box.h"
+#include "support/fake_file_services.h"
+#include "support/recording_dialogs.h"
+#include "support/temp_folder.h"
+#include "window/frm_file.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace testsupport {
+
+inline const std::string kWarning = "WARNING!!! Please be sure that Orvalis has been\r\n"
+                                    "shut down prior to continuing the upgrade process.";
+
+/// An application folder "app" holding "Orvalis.exe", files the file list must or must not
+/// show, and a folder "downloads" with the upgrade file; the window runs on it through the
+/// stand-in services.
+struct WindowFixture {
+    WindowFixture()
+    {
+        app = tmp.mkdir("app");
+        downloads = tmp.mkdir("app/downloads");
+        writeFile(app / "Orvalis.exe", "old executable\n");
+        writeFile(app / "readme.txt", "text\n");
+        writeFile(app / "older.UGX", "an older upgrade\n");
+        writeFile(app / ".hidden.ugx", "a dot file\n");
+        tmp.mkdir("app/folder.ugx");
+        writeFile(downloads / "Orvalis.ugx", "new executable\n");
+        files.setAppFolder(app.string());
+    }
+
+    /// Makes the window, loads it and shows it, as the program's start does.
+    frmFile& start()
+    {
+        window = std::make_unique<frmFile>(files, dialogs);
+        window->load();
+        window->showCentred();
+        QApplication::setActiveWindow(window.get());
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("the window was not exposed");
+        return *window;
+    }
+
+    template <typename T> T* control(const char* name) const
+    {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+    toolkit::DriveListBox* drive1() const { return control<toolkit::DriveListBox>("Drive1"); }
+    toolkit::FolderListBox* dir1() const { return control<toolkit::FolderListBox>("Dir1"); }
+    toolkit::FileListBox* fileList1() const { return control<toolkit::FileListBox>("FileList1"); }
+    QFrame* panel() const { return control<QFrame>("picFileOpen"); }
+    QPushButton* pushButton(const char* name) const { return control<QPushButton>(name); }
+
+    TempFolder tmp;
+    std::filesystem::path app;
+    std::filesystem::path downloads;
+    runtime::PosixFileServices real;
+    FakeFileServices files{real};
+    RecordingDialogs dialogs;
+    std::unique_ptr<frmFile> window;
+};
+
+/// The row of `list` whose shown text is `text`, or -1.
+inline int rowOf(const QListWidget* list, const QString& text)
+{
+    for (int row = 0; row < list->count(); ++row) {
+        if (list->item(row)->text() == text)
+            return row;
+    }
+    return -1;
+}
+
+/// A point near the left end of an entry, where the panel never covers the folder list.
+inline QPoint entryPoint(const QListWidget* list, int row)
+{
+    const QRect rect = list->visualItemRect(list->item(row));
+    return QPoint(rect.left() + 12, rect.center().y());
+}
+
+inline void clickEntry(QListWidget* list, const QString& text)
+{
+    const int row = rowOf(list, text);
+    QVERIFY2(row >= 0, qPrintable(QStringLiteral("no entry ") + text));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entryPoint(list, row));
+}
+
+inline void doubleClickEntry(QListWidget* list, const QString& text)
+{
+    const int row = rowOf(list, text);
+    QVERIFY2(row >= 0, qPrintable(QStringLiteral("no entry ") + text));
+    // Press, release, press, release, as the window system delivers it: a click, then a double click.
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, entryPoint(list, row));
+}
+
+inline QStringList entries(const QListWidget* list)
+{
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row)
+        texts << list->item(row)->text();
+    return texts;
+}
+
+} // namespace testsupport
