@@ -95,39 +95,26 @@ namespace {
     throwError(::GetLastError());
 }
 
-class Handle {
+// Owns a handle from CreateFileW (closed with CloseHandle) or FindFirstFileExW (FindClose).
+template <BOOL(WINAPI* Close)(HANDLE)> class Owned {
 public:
-    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : m_handle(h) {}
-    ~Handle()
+    explicit Owned(HANDLE h) : m_handle(h) {}
+    ~Owned()
     {
         if (valid())
-            ::CloseHandle(m_handle);
+            Close(m_handle);
     }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return m_handle; }
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-
-private:
-    HANDLE m_handle;
-};
-
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE h) : m_handle(h) {}
-    ~FindHandle()
-    {
-        if (valid())
-            ::FindClose(m_handle);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
     HANDLE get() const { return m_handle; }
     bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
 
 private:
     HANDLE m_handle;
 };
+
+using Handle = Owned<::CloseHandle>;
+using FindHandle = Owned<::FindClose>;
 
 // An empty card reader would otherwise make Windows ask the user to insert a disk; the
 // call should just fail with "not ready".

@@ -10,8 +10,10 @@ namespace runtime {
 /// are converted at each call.
 ///
 /// Folder texts end in a backslash and a drive root is three characters ("C:\"). A file is
-/// read-only, hidden or system by its attributes, and names compare without regard to
-/// letter case, as the file system does. Renames never replace; installing the upgrade
+/// read-only, hidden or system by its attributes; the directory search finds a hidden file
+/// only when the mask has kAttrHidden and a system file only when it has kAttrSystem. Names
+/// compare without regard to letter case, as the file system does, and the search answers
+/// with the name as the file system spells it. Renames never replace; installing the upgrade
 /// replaces in one step. Copies are written under the temporary name given to copyFile,
 /// since Windows has no unnamed files.
 class WinFileServices : public FileServices {
