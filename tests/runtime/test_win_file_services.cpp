@@ -3,6 +3,7 @@
 
 #include "engine/folder_text.h"
 #include "engine/mod_no_case.h"
+#include "engine/upgrade_fixture.h"
 #include "runtime/errors.h"
 #include "runtime/failure.h"
 #include "runtime/win_file_services.h"
@@ -332,6 +333,11 @@ TEST_F(WinServices, PathsLongerThanTheOldLimitWork)
     EXPECT_EQ(files.listFolder(deep).size(), 1u);
     files.deleteFile(deep + "Orvalis.exe");
     EXPECT_TRUE(files.listFolder(deep).empty());
+    // The C++ library cannot remove folders this deep; take them down one by one.
+    while (deep.size() > folder.size()) {
+        EXPECT_TRUE(::RemoveDirectoryW((L"\\\\?\\" + toWide(deep)).c_str())) << deep;
+        deep.erase(deep.find_last_of('\\', deep.size() - 2) + 1);
+    }
 }
 
 TEST_F(WinServices, AFolderListsItsFoldersAndFilesWithTheirHiddenFlag)
@@ -392,8 +398,8 @@ TEST(WinDrives, ADriveIsALetterAndItsThreeCharacterRoot)
 
 TEST(WinDrives, EachDriveHasItsOwnCurrentFolder)
 {
-    CurrentFolderGuard guard;
     testsupport::TempFolder tmp;
+    const CurrentFolderGuard guard; // after the folder, so that it is left before it is removed
     runtime::WinFileServices files;
     const std::string here = tmp.path().string();
     const runtime::Drive hereDrive = files.driveOf(here);
@@ -445,4 +451,45 @@ TEST(WinErrors, Win32CodesMapToTheSharedNumbers)
     };
     for (const auto& [code, number] : table)
         EXPECT_EQ(runtime::win32ErrorNumber(code), number) << code;
+}
+
+TEST(WinSwap, ReplacesAReadOnlyExecutableAndAnOldFileSpelledInOtherCase)
+{
+    testsupport::UpgradeFixture f;
+    writeFile(f.app / "ORVALIS.OLD", testsupport::kOlderExe);
+    const auto setAttributes = [](const fs::path& file, DWORD attrs) {
+        ASSERT_TRUE(::SetFileAttributesW(file.c_str(), attrs)) << file.string();
+    };
+    setAttributes(f.app / "ORVALIS.OLD",
+                  FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    setAttributes(f.app / "Orvalis.exe", FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_EQ(f.swap(), engine::SwapOutcome::Upgraded);
+    EXPECT_EQ(f.dialogs.messages, std::vector<std::string>{"Upgrade successful."});
+    EXPECT_EQ(f.appNames(), (std::vector<std::string>{"Orvalis.exe", "Orvalis.old"}));
+    EXPECT_EQ(f.appFile("Orvalis.exe"), testsupport::kNewExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), testsupport::kOldExe);
+    EXPECT_TRUE(::GetFileAttributesW((f.app / "Orvalis.exe").c_str()) & FILE_ATTRIBUTE_READONLY)
+        << "the new executable is read-only like the one it replaced";
+}
+
+TEST(WinSwap, AnExecutableHeldOpenByTheApplicationIsReportedAndKept)
+{
+    testsupport::UpgradeFixture f;
+    // The application still running: its file open, no one allowed to delete or replace it.
+    const HANDLE running = ::CreateFileW((f.app / "Orvalis.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                         nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(running, INVALID_HANDLE_VALUE);
+    const engine::SwapOutcome outcome = f.swap();
+    ::CloseHandle(running);
+
+    EXPECT_EQ(outcome, engine::SwapOutcome::Failed);
+    EXPECT_EQ(f.dialogs.messages, std::vector<std::string>{engine::kMsgFailure});
+    EXPECT_EQ(f.appFile("Orvalis.exe"), testsupport::kOldExe);
+    EXPECT_FALSE(fs::exists(f.app / "Orvalis.ugx")) << "the copy this run made is taken back";
+    EXPECT_EQ(readFile(f.saved / "Orvalis.ugx"), testsupport::kNewExe);
+
+    EXPECT_EQ(f.swap(), engine::SwapOutcome::Upgraded) << "once the application is closed";
+    EXPECT_EQ(f.appFile("Orvalis.exe"), testsupport::kNewExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), testsupport::kOldExe);
 }
