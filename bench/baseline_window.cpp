@@ -1,0 +1,33 @@
+// The least a Qt Widgets program can do to look like the tool at its start: the same
+// warning box, then an empty window of the tool's size, centred. The start row of the
+// benchmark measures the tool against this.
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStyle>
+#include <QWidget>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvalis Upgrade"));
+
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+                    QStringLiteral("WARNING!!! Please be sure that Orvalis has been\n"
+                                   "shut down prior to continuing the upgrade process."),
+                    QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Open Upgrade File From..."));
+    window.setFixedSize(6105 / 15, 4470 / 15);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(),
+                                               screen->availableGeometry()));
+    window.show();
+    return QApplication::exec();
+}
