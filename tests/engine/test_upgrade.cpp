@@ -124,7 +124,7 @@ TEST_P(Swap, CopiesFromTheFolderTheFileWasClickedIn)
 {
     const auto elsewhere = f.tmp.mkdir("elsewhere");
     writeFile(elsewhere / "Orvalis.ugx", "not this one\n");
-    f.state.strBrowseFolder = elsewhere.string() + runtime::kFolderSeparator;
+    f.state.strBrowseFolder = testsupport::pathText(elsewhere) + runtime::kFolderSeparator;
     EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
     EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
 }

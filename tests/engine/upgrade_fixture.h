@@ -26,8 +26,8 @@ struct UpgradeFixture {
         saved = tmp.mkdir("saved");
         writeFile(app / "Orvalis.exe", kOldExe);
         writeFile(saved / "Orvalis.ugx", kNewExe);
-        state.strAppFolder = app.string() + runtime::kFolderSeparator;
-        state.strBrowseFolder = saved.string() + runtime::kFolderSeparator;
+        state.strAppFolder = pathText(app) + runtime::kFolderSeparator;
+        state.strBrowseFolder = pathText(saved) + runtime::kFolderSeparator;
         state.strChosenFolder = state.strBrowseFolder;
         state.strChosenFile = "Orvalis.ugx";
     }

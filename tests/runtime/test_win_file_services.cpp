@@ -24,6 +24,7 @@ namespace fs = std::filesystem;
 using runtime::Failure;
 using runtime::FolderEntry;
 using runtime::toWide;
+using testsupport::pathText;
 using testsupport::readFile;
 using testsupport::writeFile;
 
@@ -234,7 +235,7 @@ TEST_F(WinServices, AttributesAreClearedAndAReadOnlyOrOpenFileIsNotDeleted)
 TEST_F(WinServices, ACopyAppearsWholeWithProgressAndAsAPlainFile)
 {
     const fs::path saved = tmp.mkdir("saved");
-    const std::string source = (saved / "Orvalis.ugx").string();
+    const std::string source = pathText(saved / "Orvalis.ugx");
     std::string bytes(3 << 20, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 7 + i / 4096);
@@ -257,12 +258,12 @@ TEST_F(WinServices, ACopyAppearsWholeWithProgressAndAsAPlainFile)
 TEST_F(WinServices, AFailedCopyLeavesNothingBehind)
 {
     const fs::path saved = tmp.mkdir("saved");
-    const std::string source = (saved / "Orvalis.ugx").string();
+    const std::string source = pathText(saved / "Orvalis.ugx");
     writeFile(source, std::string(1 << 20, 'u'));
     const std::string to = folder + "Orvalis.ugx", part = folder + ".Orvalis.ugx.part";
 
     EXPECT_EQ(failureOf([&] { files.copyFile(source + "x", to, part, nullptr); }), expected(53));
-    EXPECT_EQ(failureOf([&] { files.copyFile(saved.string(), to, part, nullptr); }), expected(75));
+    EXPECT_EQ(failureOf([&] { files.copyFile(pathText(saved), to, part, nullptr); }), expected(75));
 
     // Taken: the file there stays as it was, and the partial copy goes.
     writeFile(at("Orvalis.ugx"), "already here");
@@ -303,7 +304,7 @@ TEST_F(WinServices, TheNewExecutableTakesTheReadOnlyAttributeOfTheOldOne)
 TEST_F(WinServices, FoldersAreFlushedAndAMissingOneFails)
 {
     EXPECT_NO_THROW(files.flushFolder(folder));
-    EXPECT_NO_THROW(files.flushFolder(tmp.path().string()));
+    EXPECT_NO_THROW(files.flushFolder(pathText(tmp.path())));
     EXPECT_NE(failureOf([&] { files.flushFolder(folder + "missing\\"); }).first, 0);
 }
 
@@ -314,6 +315,7 @@ TEST_F(WinServices, UnicodeNamesTravelAsUtf8)
     files.copyFile(folder + "plain", folder + name, folder + ".part", nullptr);
     EXPECT_EQ(readFile(at(name)), "bytes");
     EXPECT_EQ(files.dirSearch(folder + name, kFileMask), name);
+    EXPECT_EQ(testsupport::listNames(tmp.path()), (std::vector<std::string>{"plain", name}));
     const auto entries = files.listFolder(folder);
     EXPECT_TRUE(
         std::any_of(entries.begin(), entries.end(), [&](const FolderEntry& e) { return e.name == name; }));
@@ -351,7 +353,7 @@ TEST_F(WinServices, AFolderListsItsFoldersAndFilesWithTheirHiddenFlag)
     setAttributes("hidden.ugx", FILE_ATTRIBUTE_HIDDEN);
     setAttributes("system.ugx", FILE_ATTRIBUTE_SYSTEM);
 
-    for (const std::string& asked : {folder, tmp.path().string()}) {
+    for (const std::string& asked : {folder, pathText(tmp.path())}) {
         auto entries = files.listFolder(asked);
         std::sort(entries.begin(), entries.end(),
                   [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
@@ -401,7 +403,7 @@ TEST(WinDrives, EachDriveHasItsOwnCurrentFolder)
     testsupport::TempFolder tmp;
     const CurrentFolderGuard guard; // after the folder, so that it is left before it is removed
     runtime::WinFileServices files;
-    const std::string here = tmp.path().string();
+    const std::string here = pathText(tmp.path());
     const runtime::Drive hereDrive = files.driveOf(here);
     ASSERT_TRUE(::SetCurrentDirectoryW(toWide(here).c_str()));
     EXPECT_EQ(files.driveCurrentFolder(hereDrive), here);
@@ -458,7 +460,7 @@ TEST(WinSwap, ReplacesAReadOnlyExecutableAndAnOldFileSpelledInOtherCase)
     testsupport::UpgradeFixture f;
     writeFile(f.app / "ORVALIS.OLD", testsupport::kOlderExe);
     const auto setAttributes = [](const fs::path& file, DWORD attrs) {
-        ASSERT_TRUE(::SetFileAttributesW(file.c_str(), attrs)) << file.string();
+        ASSERT_TRUE(::SetFileAttributesW(file.c_str(), attrs)) << pathText(file);
     };
     setAttributes(f.app / "ORVALIS.OLD",
                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);

@@ -70,11 +70,17 @@ std::string readFile(const std::filesystem::path& file)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string pathText(const std::filesystem::path& path)
+{
+    const std::u8string bytes = path.u8string();
+    return std::string(bytes.begin(), bytes.end());
+}
+
 std::vector<std::string> listNames(const std::filesystem::path& folder)
 {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+        names.push_back(pathText(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -85,7 +91,7 @@ namespace testsupport {
 
 std::string TempFolder::text() const
 {
-    return m_path.string() + runtime::kFolderSeparator;
+    return pathText(m_path) + runtime::kFolderSeparator;
 }
 
 } // namespace testsupport

@@ -25,6 +25,10 @@ private:
     std::filesystem::path m_path;
 };
 
+/// A path as the services take it: UTF-8 on Windows, whatever the system's code page; the
+/// bytes as they are on POSIX.
+std::string pathText(const std::filesystem::path& path);
+
 /// Writes `bytes` to `file`, replacing what was there.
 void writeFile(const std::filesystem::path& file, const std::string& bytes);
 
