@@ -21,6 +21,10 @@ fi
 # Wine keeps its drives and settings here; its own folder keeps runs apart from anyone's ~/.wine.
 export WINEPREFIX="$PWD/$build_dir/wine"
 export WINEDEBUG=-all
+# The tests are console programs: no display, and no offer to install Wine's .NET and HTML
+# engines, which would wait for a click that never comes.
+unset DISPLAY WAYLAND_DISPLAY
+export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true # once, before parallel runs race to make it
 
