@@ -11,7 +11,12 @@ namespace toolkit {
 DriveListBox::DriveListBox(runtime::FileServices& files, QWidget* parent) : QComboBox(parent), m_files(files)
 {
     setEditable(false);
-    fill(m_files.drives());
+    try {
+        fill(m_files.drives());
+    } catch (const runtime::Failure&) {
+        // The list starts empty; setDrive adds the drive it is set to, and dropping the
+        // list down tries again.
+    }
     setCurrentIndex(-1);
     connect(this, &QComboBox::activated, this, &DriveListBox::onActivated);
 }

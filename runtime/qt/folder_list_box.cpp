@@ -111,6 +111,14 @@ std::string FolderListBox::entryPath(int row) const
 
 void FolderListBox::keyPressEvent(QKeyEvent* event)
 {
+    // Enter opens the selected folder, as a double click does, so the keyboard alone can
+    // browse. The key goes no further: it presses no button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (QListWidgetItem* entry = currentItem(); entry != nullptr && entry->isSelected())
+            onDoubleClicked(entry);
+        event->accept();
+        return;
+    }
     const int before = currentRow();
     QListWidget::keyPressEvent(event);
     if (currentRow() != before)

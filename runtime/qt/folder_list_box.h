@@ -14,7 +14,8 @@ namespace toolkit {
 /// letter case. Dot folders are left out.
 ///
 /// A single click selects an entry and raises click() with the path unchanged; a double
-/// click opens it, which changes the path and raises change().
+/// click opens it, which changes the path and raises change(). With the keys, moving to an
+/// entry is a click and Enter opens it.
 class FolderListBox : public QListWidget {
     Q_OBJECT
 

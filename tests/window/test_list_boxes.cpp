@@ -208,6 +208,14 @@ void TestListBoxes::folderListClickSelectsAndDoubleClickOpens()
     QCOMPARE(changes.count(), 1);
     QCOMPARE(list.path(), sub.string());
 
+    // The keys: Up selects the folder above (a click), Enter opens it.
+    QTest::keyClick(&list, Qt::Key_Up);
+    QCOMPARE(clicks.count(), 3);
+    QCOMPARE(list.path(), sub.string());
+    QTest::keyClick(&list, Qt::Key_Return);
+    QCOMPARE(changes.count(), 2);
+    QCOMPARE(list.path(), f.tmp.path().string());
+
     // A folder that went away cannot be opened: the list says so and stays.
     list.setPath(f.tmp.text());
     std::filesystem::remove(sub);
