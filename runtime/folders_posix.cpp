@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
@@ -175,7 +176,53 @@ std::string PosixFileServices::driveCurrentFolder(const Drive& drive)
     return folder;
 }
 
+namespace {
+
+// The window's two lists read the same folder within one action; a listing lives that long.
+constexpr auto kReuseFor = std::chrono::seconds(2);
+// Folder times tick coarsely (every 2 s on FAT), so a change in the same tick as a read
+// could leave them as they were. Only folders left alone for longer than that are reused.
+constexpr std::int64_t kSettledNs = 3'000'000'000;
+// How many listings are kept: the folder list's and the file list's.
+constexpr std::size_t kListingsKept = 2;
+
+std::int64_t nanoseconds(const timespec& t)
+{
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+} // namespace
+
 std::vector<FolderEntry> PosixFileServices::listFolder(const std::string& folder)
+{
+    timespec wallClock{};
+    ::clock_gettime(CLOCK_REALTIME, &wallClock);
+    const auto readAt = std::chrono::steady_clock::now();
+    struct stat st {};
+    const bool known = ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    const unsigned user = ::geteuid();
+    if (known) {
+        for (const Listing& l : m_listings) {
+            if (l.folder == folder && l.device == st.st_dev && l.inode == st.st_ino &&
+                l.modifiedNs == nanoseconds(st.st_mtim) && l.changedNs == nanoseconds(st.st_ctim) &&
+                l.user == user && readAt - l.readAt < kReuseFor)
+                return l.entries;
+        }
+    }
+    bool typesKnown = true;
+    std::vector<FolderEntry> entries = readFolder(folder, typesKnown);
+    ++m_foldersRead;
+    std::erase_if(m_listings, [&](const Listing& l) { return l.folder == folder; });
+    if (known && typesKnown && nanoseconds(st.st_mtim) < nanoseconds(wallClock) - kSettledNs) {
+        m_listings.insert(m_listings.begin(), Listing{folder, st.st_dev, st.st_ino, nanoseconds(st.st_mtim),
+                                                      nanoseconds(st.st_ctim), user, readAt, entries});
+        if (m_listings.size() > kListingsKept)
+            m_listings.pop_back();
+    }
+    return entries;
+}
+
+std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder, bool& typesKnown)
 {
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
@@ -194,6 +241,7 @@ std::vector<FolderEntry> PosixFileServices::listFolder(const std::string& folder
         // systems that do not report a type need a look at the entry itself.
         unsigned char type = e->d_type;
         if (type == DT_LNK || type == DT_UNKNOWN) {
+            typesKnown = false;
             struct stat st {};
             if (::fstatat(dirFd, e->d_name, &st, 0) != 0) {
                 errno = 0;

@@ -2,12 +2,23 @@
 
 #include "file_services.h"
 
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
 namespace runtime {
 
 /// FileServices on Linux and other POSIX systems.
 ///
 /// Read-only is the owner's write permission and a dot file is hidden; names compare
 /// exactly, as the file system does. Only regular files and links count as files.
+///
+/// listFolder serves a folder listed again within two seconds from the previous read
+/// when the folder is provably unchanged: the same inode, owner of the process, change and
+/// modification times, and a modification time more than three seconds older than that
+/// read, so that a change in the same tick of the folder's clock cannot hide. Listings with
+/// links are always read afresh, since a link's target can change without its folder.
+/// One thread at a time.
 class PosixFileServices : public FileServices {
 public:
     /// Switches that turn off kernel features, so tests can walk the fallbacks that
@@ -37,8 +48,28 @@ public:
     std::string driveCurrentFolder(const Drive& drive) override;
     std::vector<FolderEntry> listFolder(const std::string& folder) override;
 
+    /// How many times listFolder has read a folder from the file system.
+    std::size_t foldersRead() const { return m_foldersRead; }
+
 private:
+    struct Listing {
+        std::string folder;
+        std::uint64_t device{0};
+        std::uint64_t inode{0};
+        std::int64_t modifiedNs{0};
+        std::int64_t changedNs{0};
+        unsigned user{0};
+        std::chrono::steady_clock::time_point readAt;
+        std::vector<FolderEntry> entries;
+    };
+
+    /// Reads the folder; `typesKnown` is cleared when an entry's kind needed a look at what
+    /// it points to.
+    std::vector<FolderEntry> readFolder(const std::string& folder, bool& typesKnown);
+
     Options m_options;
+    std::vector<Listing> m_listings; ///< the folders read last, newest first
+    std::size_t m_foldersRead{0};
     std::string m_startFolder; ///< the working folder when the services were made
 };
 
