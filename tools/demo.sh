@@ -62,8 +62,10 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
     sleep 1
     if [ "$ORVALIS_DEMO_CHOSEN" = 1 ]; then
         # From the file list: Tab to the folder list, Down to "Upgrade", Enter opens it;
-        # Tab twice back to the file list, Space picks "Orvalis.ugx".
-        xdotool key Tab Down Return Tab Tab space 2>/dev/null
+        # then a click on the first entry of the file list, "Orvalis.ugx".
+        xdotool key Tab Down Return 2>/dev/null
+        sleep 0.5
+        xdotool mousemove --window "$window" 230 126 click 1 2>/dev/null
         sleep 1
     fi
     if [ -n "$wm" ]; then
