@@ -1,12 +1,12 @@
 #include "display_text.h"
 
-#include <QFile>
-
 namespace toolkit {
 
 QString DisplayText(const std::string& text)
 {
-    QString shown = QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    // The services hand out UTF-8 on every platform; bytes that are not UTF-8 show as
+    // replacement characters but travel unchanged beside the text.
+    QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return shown;
 }

@@ -1,8 +1,8 @@
 #include "drive_list_box.h"
 
+#include "display_text.h"
 #include "runtime/failure.h"
 
-#include <QFile>
 #include <QSignalBlocker>
 #include <QStyle>
 
@@ -89,7 +89,7 @@ int DriveListBox::addDrive(const runtime::Drive& drive)
 {
     const QByteArray bytes(drive.name.data(), static_cast<qsizetype>(drive.name.size()));
     m_drives.push_back(drive);
-    addItem(style()->standardIcon(QStyle::SP_DriveHDIcon), QFile::decodeName(bytes), bytes);
+    addItem(style()->standardIcon(QStyle::SP_DriveHDIcon), DisplayText(drive.name), bytes);
     return count() - 1;
 }
 

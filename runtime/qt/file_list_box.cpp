@@ -1,11 +1,11 @@
 #include "file_list_box.h"
 
+#include "display_text.h"
 #include "name_pattern.h"
 
 #include <algorithm>
 #include <vector>
 
-#include <QFile>
 #include <QKeyEvent>
 
 namespace toolkit {
@@ -68,7 +68,7 @@ void FileListBox::load(const std::string& path, const std::string& pattern)
     clear();
     for (const auto& name : names) {
         const QByteArray bytes(name.data(), static_cast<qsizetype>(name.size()));
-        auto* entry = new QListWidgetItem(QFile::decodeName(bytes), this);
+        auto* entry = new QListWidgetItem(DisplayText(name), this);
         entry->setData(kNameRole, bytes);
     }
 }

@@ -1,11 +1,11 @@
 #include "folder_list_box.h"
 
+#include "display_text.h"
 #include "name_pattern.h"
 #include "runtime/failure.h"
 
 #include <algorithm>
 
-#include <QFile>
 #include <QKeyEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -138,7 +138,7 @@ void FolderListBox::fill(const std::string& path, std::vector<runtime::FolderEnt
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
     auto add = [this](const QIcon& icon, const std::string& full, const std::string& name, int level) {
-        auto* entry = new QListWidgetItem(icon, QFile::decodeName(toBytes(name)), this);
+        auto* entry = new QListWidgetItem(icon, DisplayText(name), this);
         entry->setData(kPathRole, toBytes(full));
         entry->setData(kLevelRole, level);
     };
