@@ -3,9 +3,11 @@
 // folder in the same process.
 //
 //   bench_folder --dir PATH [--files N] [--matching N] [--folders N] [--repeats N] [--warm-up N]
+//                [--settle-ms N]
 // The folder PATH/parent/big is made once with N files (of which --matching end in
 // ".ugx") and --folders subfolders, and is reused while its counts stay the same. It is
-// measured once it has been left alone for a few seconds, as a folder saved earlier is.
+// measured once it has been left alone for a few seconds (--settle-ms), as a folder saved
+// earlier is.
 
 #include "figures.h"
 #include "quiet_dialogs.h"
@@ -111,9 +113,10 @@ int main(int argc, char** argv)
         makeFolder(big, files, matching, folders);
         // The folder a user opens has usually been there a while; the services reread a
         // folder changed within the last seconds each time, so let the new one settle.
+        const auto settled = std::chrono::milliseconds(bench::ArgNumber(argc, argv, "--settle-ms", 5000));
         const auto age = fs::file_time_type::clock::now() - fs::last_write_time(big);
-        if (age < std::chrono::seconds(5))
-            std::this_thread::sleep_for(std::chrono::seconds(5) - age);
+        if (age < settled)
+            std::this_thread::sleep_for(settled - age);
 
         runtime::PosixFileServices services;
         bench::QuietDialogs dialogs;
