@@ -5,6 +5,7 @@
 #include "engine/mod_no_case.h"
 #include "engine/upgrade.h"
 #include "support/privileges.h"
+#include "support/reliability_log.h"
 #include "upgrade_fixture.h"
 
 #include <filesystem>
@@ -88,6 +89,10 @@ TEST(SwapOnARealDisk, AnUpgradeLargerThanTheDiskLeavesTheApplicationAsItWas)
     EXPECT_EQ(f.dialogs.messages, Names{kFailure});
     EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
     EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+    testsupport::recordCase(
+        "Real faults", "full tmpfs as the application folder (1 MiB upgrade, 256 KiB disk)",
+        HasFailure() ? "CHECK FAILED" : "failure message, Orvalis.exe intact, nothing left over",
+        "SwapOnARealDisk.AnUpgradeLargerThanTheDiskLeavesTheApplicationAsItWas", 1, HasFailure() ? 1 : 0);
 }
 
 TEST(SwapOnARealDisk, AReadOnlyApplicationFolderIsReportedAndUntouched)
@@ -103,6 +108,10 @@ TEST(SwapOnARealDisk, AReadOnlyApplicationFolderIsReportedAndUntouched)
     EXPECT_EQ(f.dialogs.messages, Names{kFailure});
     EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
     EXPECT_EQ(f.appFile("Orvalis.old"), kOlderExe);
+    testsupport::recordCase("Real faults", "read-only mount as the application folder",
+                            HasFailure() ? "CHECK FAILED" : "failure message, nothing touched",
+                            "SwapOnARealDisk.AReadOnlyApplicationFolderIsReportedAndUntouched", 1,
+                            HasFailure() ? 1 : 0);
 }
 
 TEST(SwapOnARealDisk, AFolderTheUserMayNotWriteIsReportedAndUntouched)
@@ -120,4 +129,8 @@ TEST(SwapOnARealDisk, AFolderTheUserMayNotWriteIsReportedAndUntouched)
     EXPECT_EQ(status, 0);
     EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
     EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+    testsupport::recordCase("Real faults", "application folder the (unprivileged) user may not write",
+                            HasFailure() ? "CHECK FAILED" : "failure message, nothing touched",
+                            "SwapOnARealDisk.AFolderTheUserMayNotWriteIsReportedAndUntouched", 1,
+                            HasFailure() ? 1 : 0);
 }

@@ -1,4 +1,5 @@
 #include "runtime/errors.h"
+#include "support/reliability_log.h"
 #include "window_fixture.h"
 
 #include <QSignalSpy>
@@ -192,6 +193,13 @@ void TestWindowBrowsing::folderThatVanishedShowsWhyAndTheListsStay()
     QCOMPARE(f.dir1()->path(), f.app.string());
     QCOMPARE(f.fileList1()->path(), f.app.string());
     QCOMPARE(f.window->browseState().strBrowseFolder, f.app.string() + "/");
+    testsupport::recordCase("Real faults", "a folder removed between listing and double click",
+                            QTest::currentTestFailed()
+                                ? "CHECK FAILED"
+                                : "\"This Folder is currently unavailable.\" with the path and "
+                                  "why, lists stay on the last readable folder",
+                            "TestWindowBrowsing::folderThatVanishedShowsWhyAndTheListsStay", 1,
+                            QTest::currentTestFailed() ? 1 : 0);
 }
 
 void TestWindowBrowsing::unreadableFolderAtStartFallsBackToTheDriveRoot()
