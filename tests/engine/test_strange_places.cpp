@@ -34,8 +34,8 @@ struct Look {
     bool operator==(const Look&) const = default;
 };
 
-// Every entry below `root`, except the application folder itself and the three names of the swap (and the copy's partial
-// file) inside `app`.
+// Every entry below `root`, except the application folder itself and the three names of the swap (and the
+// copy's partial file) inside `app`.
 std::map<std::string, Look> snapshot(const fs::path& root, const fs::path& app)
 {
     std::map<std::string, Look> all;
