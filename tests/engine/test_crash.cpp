@@ -7,6 +7,7 @@
 #include "support/recording_dialogs.h"
 #include "support/reliability_log.h"
 #include "support/temp_folder.h"
+#include "upgrade_fixture.h"
 
 #include <chrono>
 #include <csignal>
@@ -20,26 +21,12 @@
 namespace fs = std::filesystem;
 using engine::SwapOutcome;
 using runtime::PosixFileServices;
+using testsupport::kOlderExe;
+using testsupport::kOldExe;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
-
-const std::string kOld = "old executable\n";
-const std::string kOlder = "the executable before that\n";
-
-std::string upgradeBytes(std::size_t size)
-{
-    std::string bytes(size, '\0');
-    std::uint32_t x = 2463534242u;
-    for (char& c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x);
-    }
-    return bytes;
-}
 
 // Real services that kill their own process at a chosen moment: before or after the
 // n-th file operation, or at the n-th progress report of the copy. SIGKILL gives the
@@ -137,9 +124,9 @@ struct Layout {
 
     Layout(const Situation& s, const std::string& bytes) : upgrade(bytes)
     {
-        writeFile(app / "Orvalis.exe", kOld);
+        writeFile(app / "Orvalis.exe", kOldExe);
         if (s.olderExists)
-            writeFile(app / "Orvalis.old", kOlder);
+            writeFile(app / "Orvalis.old", kOlderExe);
         writeFile((s.inPlace ? app : saved) / "Orvalis.ugx", upgrade);
         state.strAppFolder = app.string() + "/";
         state.strBrowseFolder = state.strChosenFolder = (s.inPlace ? app : saved).string() + "/";
@@ -175,13 +162,13 @@ int checkAfterKill(const Situation& s, const Layout& layout)
             return 1;
         }
         const bool whole =
-            fs::exists(layout.app / "Orvalis.old") && readFile(layout.app / "Orvalis.old") == kOld &&
+            fs::exists(layout.app / "Orvalis.old") && readFile(layout.app / "Orvalis.old") == kOldExe &&
             fs::exists(layout.app / "Orvalis.ugx") && readFile(layout.app / "Orvalis.ugx") == layout.upgrade;
         EXPECT_TRUE(whole) << "without Orvalis.exe, Orvalis.old and Orvalis.ugx must both be whole";
         return whole ? 0 : 1;
     }
     const std::string exeBytes = readFile(exe);
-    if (exeBytes != kOld && exeBytes != layout.upgrade) {
+    if (exeBytes != kOldExe && exeBytes != layout.upgrade) {
         ADD_FAILURE() << "Orvalis.exe is neither the old nor the new one (" << exeBytes.size() << " bytes)";
         ++lost;
     }
@@ -191,7 +178,7 @@ int checkAfterKill(const Situation& s, const Layout& layout)
     }
     if (fs::exists(layout.app / "Orvalis.old")) {
         const std::string old = readFile(layout.app / "Orvalis.old");
-        EXPECT_TRUE(old == kOld || (s.olderExists && old == kOlder))
+        EXPECT_TRUE(old == kOldExe || (s.olderExists && old == kOlderExe))
             << "Orvalis.old is " << old.size() << " bytes";
     }
     if (!s.inPlace) {
@@ -217,7 +204,7 @@ void checkSecondRun(const Situation& s, const Layout& layout)
         !fs::exists(layout.app / "Orvalis.exe")) {
         // The gap above: nothing is touched without an executable, and nothing is lost.
         EXPECT_EQ(dialogs.messages.back(), engine::kMsgFailure);
-        EXPECT_EQ(readFile(layout.app / "Orvalis.old"), kOld);
+        EXPECT_EQ(readFile(layout.app / "Orvalis.old"), kOldExe);
         return;
     }
     if (outcome == SwapOutcome::Upgraded) {
@@ -244,7 +231,7 @@ const Situation kSituations[] = {
 
 TEST(Crash, KilledBeforeAndAfterEveryStepAndInsideTheCopy)
 {
-    const std::string bytes = upgradeBytes(17u << 20); // two chunks of the copy
+    const std::string bytes = testsupport::patternedBytes(17u << 20); // two chunks of the copy
     int totalKills = 0, totalLost = 0;
     for (const Situation& s : kSituations) {
         SCOPED_TRACE(s.name);
@@ -288,7 +275,7 @@ TEST(Crash, KilledBeforeAndAfterEveryStepAndInsideTheCopy)
 TEST(Crash, KilledFromOutsideAtRandomMoments)
 {
     // The kills above land between calls; these land wherever the kernel happens to be.
-    const std::string bytes = upgradeBytes(32u << 20);
+    const std::string bytes = testsupport::patternedBytes(32u << 20);
     int kills = 0, lost = 0;
     for (const Situation& s : {kSituations[0], kSituations[1], kSituations[2]}) {
         SCOPED_TRACE(s.name);

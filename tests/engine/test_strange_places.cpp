@@ -6,6 +6,7 @@
 #include "support/recording_dialogs.h"
 #include "support/reliability_log.h"
 #include "support/temp_folder.h"
+#include "upgrade_fixture.h"
 
 #include <climits>
 #include <filesystem>
@@ -17,13 +18,12 @@
 
 namespace fs = std::filesystem;
 using engine::SwapOutcome;
+using testsupport::kNewExe;
+using testsupport::kOldExe;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
-
-const std::string kOld = "old executable\n";
-const std::string kNew = "new executable\n";
 
 // What a file looks like from outside: kind, bytes, permissions and time of change.
 struct Look {
@@ -89,9 +89,9 @@ struct Place {
         saved = tmp.path() / savedName;
         fs::create_directories(app);
         fs::create_directories(saved);
-        writeFile(app / "Orvalis.exe", kOld);
+        writeFile(app / "Orvalis.exe", kOldExe);
         writeFile(app / "readme.txt", "stays");
-        writeFile(saved / "Orvalis.ugx", kNew);
+        writeFile(saved / "Orvalis.ugx", kNewExe);
         writeFile(saved / "other.ugx", "stays too");
     }
 };
@@ -116,8 +116,8 @@ TEST(StrangePlaces, FolderNamesOfEveryKindWork)
         const SwapRun run = swap(place.app.string() + "/", place.saved.string() + "/");
         EXPECT_EQ(run.outcome, SwapOutcome::Upgraded);
         EXPECT_EQ(run.messages, std::vector<std::string>{engine::kMsgSuccess});
-        EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNew);
-        EXPECT_EQ(readFile(place.app / "Orvalis.old"), kOld);
+        EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNewExe);
+        EXPECT_EQ(readFile(place.app / "Orvalis.old"), kOldExe);
         EXPECT_EQ(snapshot(place.tmp.path(), place.app), before)
             << "something outside the three names changed";
 
@@ -140,15 +140,15 @@ TEST(StrangePlaces, FoldersNestedToThePathLengthLimit)
             PATH_MAX - spare - app.string().size() - 2 - std::string("Orvalis.old").size();
         app /= std::string(std::min<std::size_t>(pad, 255), 'p');
         fs::create_directories(app);
-        writeFile(app / "Orvalis.exe", kOld);
+        writeFile(app / "Orvalis.exe", kOldExe);
         const fs::path saved = tmp.mkdir("saved");
-        writeFile(saved / "Orvalis.ugx", kNew);
+        writeFile(saved / "Orvalis.ugx", kNewExe);
         const SwapRun run = swap(app.string() + "/", saved.string() + "/");
         if (run.outcome == SwapOutcome::Upgraded) {
-            EXPECT_EQ(readFile(app / "Orvalis.exe"), kNew);
+            EXPECT_EQ(readFile(app / "Orvalis.exe"), kNewExe);
         } else {
             EXPECT_EQ(run.messages.back(), engine::kMsgFailure);
-            EXPECT_EQ(readFile(app / "Orvalis.exe"), kOld);
+            EXPECT_EQ(readFile(app / "Orvalis.exe"), kOldExe);
         }
         testsupport::recordCase(
             "Strange names and places",
@@ -171,7 +171,7 @@ TEST(StrangePlaces, AnApplicationFolderReachedThroughALink)
     fs::create_directory_symlink(place.app, place.tmp.path() / "linked-app");
     const SwapRun run = swap((place.tmp.path() / "linked-app").string() + "/", place.saved.string() + "/");
     EXPECT_EQ(run.outcome, SwapOutcome::Upgraded);
-    EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNew);
+    EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNewExe);
     EXPECT_TRUE(fs::is_symlink(place.tmp.path() / "linked-app"));
     testsupport::recordCase("Strange names and places", "application folder reached through a symbolic link",
                             HasFailure() ? "CHECK FAILED" : "upgraded in the real folder, the link kept",
@@ -193,9 +193,9 @@ TEST(StrangePlaces, AnExecutableThatIsALinkIsReplacedAndItsTargetLeftAlone)
                                   place.saved.string() + "/"};
         EXPECT_EQ(engine::SwapExecutable(state, files, dialogs), SwapOutcome::Upgraded);
         EXPECT_FALSE(fs::is_symlink(place.app / "Orvalis.exe"));
-        EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNew);
+        EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNewExe);
         EXPECT_TRUE(fs::is_symlink(place.app / "Orvalis.old")); // the link itself is kept
-        EXPECT_EQ(readFile(target), kOld);
+        EXPECT_EQ(readFile(target), kOldExe);
         EXPECT_EQ(snapshot(place.tmp.path(), place.app), before);
     }
     testsupport::recordCase(
@@ -216,7 +216,7 @@ TEST(StrangePlaces, AnApplicationFolderOfAHundredThousandFiles)
     EXPECT_EQ(files.listFolder(place.app.string() + "/").size(), 105000u + 2u);
     const SwapRun run = swap(place.app.string() + "/", place.saved.string() + "/");
     EXPECT_EQ(run.outcome, SwapOutcome::Upgraded);
-    EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNew);
+    EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNewExe);
     testsupport::recordCase(
         "Strange names and places", "application folder of 100,000 files and 5,000 subfolders",
         HasFailure() ? "CHECK FAILED" : "listed in full, upgraded",

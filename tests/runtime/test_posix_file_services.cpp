@@ -1,6 +1,7 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
 #include "runtime/posix_file_services.h"
+#include "support/failure_number.h"
 #include "support/privileges.h"
 #include "support/temp_folder.h"
 
@@ -14,6 +15,7 @@
 namespace fs = std::filesystem;
 using runtime::Failure;
 using runtime::PosixFileServices;
+using testsupport::failureNumber;
 using testsupport::readFile;
 using testsupport::TempFolder;
 using testsupport::writeFile;
@@ -22,30 +24,11 @@ namespace {
 
 constexpr int kFileMask = 39;
 
-// The number of the failure `call` throws, or 0 when it throws none.
-template <typename Call> int failureNumber(Call&& call)
-{
-    try {
-        call();
-    } catch (const Failure& failure) {
-        return failure.number();
-    }
-    return 0;
-}
-
 mode_t modeOf(const fs::path& p)
 {
     struct stat st {};
     EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
     return st.st_mode & 07777;
-}
-
-std::string bigContent(std::size_t size)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7919u) >> 3);
-    return bytes;
 }
 
 // Every variant of the services: all kernel features, and each fallback.
@@ -186,7 +169,8 @@ TEST(PosixFileServices, CopyIsCompleteAndLeavesNothingElse)
         PosixFileServices files(options);
         const auto src = tmp.mkdir("src");
         const auto app = tmp.mkdir("app");
-        const std::string content = bigContent(20u << 20); // more than one chunk of the copy loop
+        const std::string content =
+            testsupport::patternedBytes(20u << 20); // more than one chunk of the copy loop
         writeFile(src / "Orvalis.ugx", content);
 
         std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
@@ -234,7 +218,7 @@ TEST(PosixFileServices, CopyToAFullDiskFailsWithDiskFullAndLeavesNothing)
         testsupport::TmpfsMount mount(app, 1 << 20);
         if (!mount.mounted())
             GTEST_SKIP() << mount.reason();
-        writeFile(tmp.path() / "big", bigContent(3u << 20));
+        writeFile(tmp.path() / "big", testsupport::patternedBytes(3u << 20));
         PosixFileServices files(options);
         EXPECT_EQ(failureNumber([&] {
                       files.copyFile(tmp.text() + "big", app.string() + "/out", app.string() + "/.part", {});

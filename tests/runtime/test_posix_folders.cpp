@@ -1,6 +1,7 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
 #include "runtime/posix_file_services.h"
+#include "support/failure_number.h"
 #include "support/privileges.h"
 #include "support/temp_folder.h"
 
@@ -15,20 +16,11 @@ namespace fs = std::filesystem;
 using runtime::Drive;
 using runtime::FolderEntry;
 using runtime::PosixFileServices;
+using testsupport::failureNumber;
 using testsupport::TempFolder;
 using testsupport::writeFile;
 
 namespace {
-
-template <typename Call> int failureNumber(Call&& call)
-{
-    try {
-        call();
-    } catch (const runtime::Failure& failure) {
-        return failure.number();
-    }
-    return 0;
-}
 
 std::vector<std::string> describe(std::vector<FolderEntry> entries)
 {

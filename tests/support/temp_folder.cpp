@@ -3,6 +3,7 @@
 #include "runtime/file_services.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -52,6 +53,19 @@ std::filesystem::path TempFolder::mkdir(const std::string& relative) const
     const auto p = m_path / relative;
     std::filesystem::create_directories(p);
     return p;
+}
+
+std::string patternedBytes(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    std::uint32_t x = 2463534242u; // xorshift32
+    for (char& c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    return bytes;
 }
 
 void writeFile(const std::filesystem::path& file, const std::string& bytes)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ private:
 /// A path as the services take it: UTF-8 on Windows, whatever the system's code page; the
 /// bytes as they are on POSIX.
 std::string pathText(const std::filesystem::path& path);
+
+/// `size` bytes that never repeat in a way a faulty copy could match by chance.
+std::string patternedBytes(std::size_t size);
 
 /// Writes `bytes` to `file`, replacing what was there.
 void writeFile(const std::filesystem::path& file, const std::string& bytes);
