@@ -11,7 +11,7 @@
 
 #include "figures.h"
 #include "quiet_dialogs.h"
-#include "runtime/posix_file_services.h"
+#include "runtime/posix/posix_file_services.h"
 #include "runtime/qt/file_list_box.h"
 #include "runtime/qt/folder_list_box.h"
 #include "window/frm_file.h"

@@ -35,6 +35,9 @@ enum class SwapOutcome {
     Upgraded,  ///< the upgrade file is "Orvalis.exe" now; the window should unload
     NotChosen, ///< the chosen file is not the upgrade file; nothing was touched
     Failed,    ///< a failure was reported; the folder is as before unless the message says otherwise
+    /// The upgrade file is "Orvalis.exe" now, but a step after that failed and the message
+    /// said so. Swapping again would throw the previous version away: the window must not.
+    InstalledButFailed,
 };
 
 /// Installs the chosen upgrade file as "Orvalis.exe" in the application folder, keeping

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/file_services.h"
+
 #include <cstdint>
 #include <string>
 
@@ -15,9 +17,11 @@ public:
     /// closes it. Lines in `text` are separated by "\r\n".
     virtual void msgBox(const std::string& text) = 0;
 
-    /// A copy has done `done` of `total` bytes. Called often; may draw but takes no input.
-    virtual void copyProgress(std::uint64_t done, std::uint64_t total)
+    /// A copy has done `done` of `total` bytes of `stage`. Called often; may draw but takes
+    /// no input.
+    virtual void copyProgress(CopyStage stage, std::uint64_t done, std::uint64_t total)
     {
+        (void)stage;
         (void)done;
         (void)total;
     }

@@ -22,8 +22,12 @@ enum Attribute : int {
     kAttrArchive = 32,
 };
 
-/// Called while a copy runs: bytes done so far and the size of the source.
-using CopyProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+/// The stages of a copy, in the order they run: writing the copy, flushing it to disk and
+/// reading both files back to compare them.
+enum class CopyStage { Copying, Saving, Checking };
+
+/// Called while a copy runs: the stage, and the bytes of it done so far out of `total`.
+using CopyProgress = std::function<void(CopyStage stage, std::uint64_t done, std::uint64_t total)>;
 
 /// One entry of a folder as the folder and file lists need it.
 struct FolderEntry {

@@ -36,7 +36,7 @@ void QtDialogs::msgBox(const std::string& text)
     box.exec();
 }
 
-void QtDialogs::copyProgress(std::uint64_t done, std::uint64_t total)
+void QtDialogs::copyProgress(runtime::CopyStage, std::uint64_t done, std::uint64_t total)
 {
     if (!m_sinceStart.isValid())
         m_sinceStart.start();

@@ -33,7 +33,7 @@ public:
     void setWindow(QWidget* window) { m_window = window; }
 
     void msgBox(const std::string& text) override;
-    void copyProgress(std::uint64_t done, std::uint64_t total) override;
+    void copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) override;
     void copyEnded() override;
 
     /// The progress box, or null while none shows.

@@ -3,7 +3,7 @@
 // nothing the next run would install is partial.
 
 #include "engine/upgrade.h"
-#include "runtime/posix_file_services.h"
+#include "runtime/posix/posix_file_services.h"
 #include "support/recording_dialogs.h"
 #include "support/reliability_log.h"
 #include "support/temp_folder.h"
@@ -82,13 +82,14 @@ public:
                   const runtime::CopyProgress& progress) override
     {
         step([&] {
-            PosixFileServices::copyFile(from, to, part, [&](std::uint64_t done, std::uint64_t total) {
-                if (m_when == When::AtProgress && ++m_progress == m_nth)
-                    ::kill(::getpid(), SIGKILL);
-                if (m_when != When::AtProgress)
-                    ++m_progress;
-                progress(done, total);
-            });
+            PosixFileServices::copyFile(from, to, part,
+                                        [&](runtime::CopyStage, std::uint64_t done, std::uint64_t total) {
+                                            if (m_when == When::AtProgress && ++m_progress == m_nth)
+                                                ::kill(::getpid(), SIGKILL);
+                                            if (m_when != When::AtProgress)
+                                                ++m_progress;
+                                            progress(runtime::CopyStage::Copying, done, total);
+                                        });
             return 0;
         });
     }

@@ -2,7 +2,7 @@
 // or a file touched outside the application folder's three names.
 
 #include "engine/upgrade.h"
-#include "runtime/posix_file_services.h"
+#include "runtime/posix/posix_file_services.h"
 #include "support/recording_dialogs.h"
 #include "support/reliability_log.h"
 #include "support/temp_folder.h"

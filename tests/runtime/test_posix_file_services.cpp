@@ -1,6 +1,6 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
-#include "runtime/posix_file_services.h"
+#include "runtime/posix/posix_file_services.h"
 #include "support/failure_number.h"
 #include "support/privileges.h"
 #include "support/temp_folder.h"
@@ -175,7 +175,9 @@ TEST(PosixFileServices, CopyIsCompleteAndLeavesNothingElse)
 
         std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
         files.copyFile(src.string() + "/Orvalis.ugx", app.string() + "/Orvalis.ugx", app.string() + "/.part",
-                       [&](std::uint64_t done, std::uint64_t total) { seen.emplace_back(done, total); });
+                       [&](runtime::CopyStage, std::uint64_t done, std::uint64_t total) {
+                           seen.emplace_back(done, total);
+                       });
         EXPECT_EQ(readFile(app / "Orvalis.ugx"), content);
         EXPECT_EQ(readFile(src / "Orvalis.ugx"), content);
         EXPECT_EQ(testsupport::listNames(app), std::vector<std::string>{"Orvalis.ugx"});

@@ -1,6 +1,6 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
-#include "runtime/posix_file_services.h"
+#include "runtime/posix/posix_file_services.h"
 #include "support/failure_number.h"
 #include "support/privileges.h"
 #include "support/temp_folder.h"

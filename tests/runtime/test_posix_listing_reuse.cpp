@@ -3,7 +3,7 @@
 
 #include "runtime/errors.h"
 #include "runtime/failure.h"
-#include "runtime/posix_file_services.h"
+#include "runtime/posix/posix_file_services.h"
 #include "support/temp_folder.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 #include "engine/upgrade_fixture.h"
 #include "runtime/errors.h"
 #include "runtime/failure.h"
-#include "runtime/win_file_services.h"
+#include "runtime/win32/win_file_services.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
 
@@ -245,7 +245,9 @@ TEST_F(WinServices, ACopyAppearsWholeWithProgressAndAsAPlainFile)
 
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
     files.copyFile(source, folder + "Orvalis.ugx", folder + ".Orvalis.ugx.part",
-                   [&](std::uint64_t done, std::uint64_t total) { progress.emplace_back(done, total); });
+                   [&](runtime::CopyStage, std::uint64_t done, std::uint64_t total) {
+                       progress.emplace_back(done, total);
+                   });
     EXPECT_EQ(readFile(at("Orvalis.ugx")), bytes);
     EXPECT_EQ(attributes("Orvalis.ugx") & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
     EXPECT_EQ(testsupport::listNames(tmp.path()), (std::vector<std::string>{"Orvalis.ugx", "saved"}));
@@ -273,7 +275,7 @@ TEST_F(WinServices, AFailedCopyLeavesNothingBehind)
 
     // A progress report that throws stops the copy; the exception comes out unchanged.
     EXPECT_THROW(files.copyFile(source, to, part,
-                                [](std::uint64_t done, std::uint64_t) {
+                                [](runtime::CopyStage, std::uint64_t done, std::uint64_t) {
                                     if (done > 0)
                                         throw std::runtime_error("stopped");
                                 }),

@@ -4,7 +4,7 @@
 // platform. The one place in the tests that picks a platform.
 
 #ifdef _WIN32
-#include "runtime/win_file_services.h"
+#include "runtime/win32/win_file_services.h"
 
 namespace testsupport {
 
@@ -19,7 +19,7 @@ public:
 
 } // namespace testsupport
 #else
-#include "runtime/posix_file_services.h"
+#include "runtime/posix/posix_file_services.h"
 
 namespace testsupport {
 

@@ -18,7 +18,7 @@ public:
         if (onMessage)
             onMessage(text);
     }
-    void copyProgress(std::uint64_t done, std::uint64_t total) override
+    void copyProgress(runtime::CopyStage, std::uint64_t done, std::uint64_t total) override
     {
         progress.emplace_back(done, total);
         if (onProgress)

@@ -1,6 +1,6 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
-#include "runtime/posix_file_services.h"
+#include "runtime/posix/posix_file_services.h"
 #include "runtime/qt/drive_list_box.h"
 #include "runtime/qt/file_list_box.h"
 #include "runtime/qt/folder_list_box.h"

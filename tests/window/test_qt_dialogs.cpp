@@ -43,8 +43,8 @@ void TestQtDialogs::messageBoxHasOkOnlyAndTheProgramsTitle()
 void TestQtDialogs::shortCopyShowsNoProgress()
 {
     toolkit::QtDialogs dialogs(std::chrono::milliseconds(60'000));
-    dialogs.copyProgress(0, 100);
-    dialogs.copyProgress(100, 100);
+    dialogs.copyProgress(runtime::CopyStage::Copying, 0, 100);
+    dialogs.copyProgress(runtime::CopyStage::Copying, 100, 100);
     QCOMPARE(dialogs.progressBox(), nullptr);
     dialogs.copyEnded();
 }
@@ -60,10 +60,10 @@ void TestQtDialogs::longCopyShowsProgressAndTakesNoInput()
 
     toolkit::QtDialogs dialogs(std::chrono::milliseconds(20));
     dialogs.setWindow(&window);
-    dialogs.copyProgress(0, 1000);
+    dialogs.copyProgress(runtime::CopyStage::Copying, 0, 1000);
     QCOMPARE(dialogs.progressBox(), nullptr);
     QTest::qWait(40);
-    dialogs.copyProgress(250, 1000);
+    dialogs.copyProgress(runtime::CopyStage::Copying, 250, 1000);
     QWidget* box = dialogs.progressBox();
     QVERIFY(box != nullptr);
     QVERIFY(box->isVisible());
@@ -76,7 +76,7 @@ void TestQtDialogs::longCopyShowsProgressAndTakesNoInput()
     QVERIFY(!window.windowHandle()->close());
     QVERIFY(window.isVisible());
     QTest::qWait(50);
-    dialogs.copyProgress(1000, 1000);
+    dialogs.copyProgress(runtime::CopyStage::Copying, 1000, 1000);
     QCOMPARE(box->findChild<QProgressBar*>()->value(), 100);
     QCOMPARE(presses.count(), 0);
 

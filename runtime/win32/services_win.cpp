@@ -1,9 +1,9 @@
 // File services on Windows. Every call goes straight to Win32 with wide-character texts;
 // nothing is cached.
 
-#include "errors.h"
-#include "failure.h"
-#include "win_file_services.h"
+#include "runtime/errors.h"
+#include "runtime/failure.h"
+#include "runtime/win32/win_file_services.h"
 
 #include <algorithm>
 #include <cctype>
@@ -23,11 +23,6 @@
 namespace runtime {
 
 const char kFolderSeparator = '\\';
-
-std::unique_ptr<FileServices> createFileServices()
-{
-    return std::make_unique<WinFileServices>();
-}
 
 int win32ErrorNumber(unsigned long code)
 {
@@ -227,7 +222,8 @@ DWORD CALLBACK onCopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INT
     // An exception must not unwind through the system's frames: keep it for later.
     try {
         context->reported = static_cast<std::uint64_t>(done.QuadPart);
-        (*context->progress)(context->reported, static_cast<std::uint64_t>(total.QuadPart));
+        (*context->progress)(CopyStage::Copying, context->reported,
+                             static_cast<std::uint64_t>(total.QuadPart));
     } catch (...) {
         context->error = std::current_exception();
         return PROGRESS_CANCEL;
@@ -384,7 +380,7 @@ void WinFileServices::copyFile(const std::string& from, const std::string& to, c
     const std::wstring source = winPath(from), target = winPath(to), part = winPath(partPath);
     const std::uint64_t total = sizeOf(source);
     if (progress)
-        progress(0, total);
+        progress(CopyStage::Copying, 0, total);
     CopyContext context{&progress, 0, nullptr};
     BOOL cancel = FALSE;
     if (!::CopyFileExW(source.c_str(), part.c_str(), progress ? onCopyProgress : nullptr, &context, &cancel,
@@ -399,7 +395,7 @@ void WinFileServices::copyFile(const std::string& from, const std::string& to, c
     }
     try {
         if (progress && context.reported != total)
-            progress(total, total);
+            progress(CopyStage::Copying, total, total);
         // The copy takes the source's attributes; it is a new file of ours, read-only or not.
         if (!::SetFileAttributesW(part.c_str(), FILE_ATTRIBUTE_NORMAL))
             throwLastError();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "file_services.h"
+#include "runtime/file_services.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,9 +1,9 @@
 // Drives and folder listings on Linux. A "drive" is a mounted volume a file manager
 // would show; the kernel's own pseudo file systems are left out.
 
-#include "errors.h"
-#include "failure.h"
-#include "posix_file_services.h"
+#include "runtime/errors.h"
+#include "runtime/failure.h"
+#include "runtime/posix/posix_file_services.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 // File services on Linux. Every call goes straight to the kernel; nothing is cached.
 
-#include "errors.h"
-#include "failure.h"
-#include "posix_file_services.h"
+#include "runtime/errors.h"
+#include "runtime/failure.h"
+#include "runtime/posix/posix_file_services.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,11 +16,6 @@
 namespace runtime {
 
 const char kFolderSeparator = '/';
-
-std::unique_ptr<FileServices> createFileServices()
-{
-    return std::make_unique<PosixFileServices>();
-}
 
 namespace {
 
@@ -125,7 +120,7 @@ void copyBytes(int in, int out, std::uint64_t total, const std::string& from, co
     std::uint64_t done = 0;
     std::vector<char> buffer;
     if (progress)
-        progress(0, total);
+        progress(CopyStage::Copying, 0, total);
     for (;;) {
         const std::size_t want = kChunk;
         ssize_t n = -1;
@@ -175,7 +170,7 @@ void copyBytes(int in, int out, std::uint64_t total, const std::string& from, co
             break;
         done += static_cast<std::uint64_t>(n);
         if (progress)
-            progress(std::min(done, total), total);
+            progress(CopyStage::Copying, std::min(done, total), total);
     }
     if (done != total)
         throw Failure(kPathFileAccessError); // the source changed size while it was copied
