@@ -1,52 +1,39 @@
 #pragma once
 
 #include "engine/upgrade.h"
+#include "runtime/actions.h"
 #include "runtime/dialogs.h"
 #include "runtime/failure.h"
 #include "runtime/file_services.h"
+#include "runtime/toolkit.h"
 
+#include <memory>
 #include <string>
-
-#include <QWidget>
-
-class QCheckBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-
-namespace toolkit {
-class DriveListBox;
-class FileListBox;
-class FolderListBox;
-} // namespace toolkit
 
 /// The program's one window: browse to the upgrade file, click it, confirm with "OK".
 ///
-/// It owns the browse state for its whole life. Files and messages go through the services
-/// it is given, so tests can stand in for both. Closing it, by "Cancel", by a successful
-/// upgrade or by the title bar, ends the program when it is the last window.
-class frmFile : public QWidget {
-    Q_OBJECT
-
+/// It owns the browse state for its whole life. The controls come from the toolkit it is
+/// given, built from frmFileDefinition(); files and messages go through the services it
+/// is given, so tests can stand in for both. Unloading it, by "Cancel", by a successful
+/// upgrade or by the title bar, ends the program.
+class frmFile {
 public:
-    frmFile(runtime::FileServices& files, runtime::Dialogs& dialogs, QWidget* parent = nullptr);
+    frmFile(runtime::Toolkit& toolkit, runtime::FileServices& files);
+    frmFile(const frmFile&) = delete;
+    frmFile& operator=(const frmFile&) = delete;
 
     /// Loads the window: runs Form_Load, which shows the warning first. The window is not
-    /// shown; call showCentred() after.
+    /// shown; call show() after.
     void load();
 
-    /// Shows the window centred on the screen it is on.
-    void showCentred();
+    /// Shows the window centred on the screen.
+    void show();
 
+    runtime::Form& form() { return *m_form; }
     const engine::BrowseState& browseState() const { return m_state; }
 
 private:
-    void createHelp();
-    void createLists();
-    void createPanel();
-    void createHiddenControls();
-    void createTabOrder();
+    void bindEvents();
 
     void Form_Load();
     void Drive1_Change();
@@ -59,33 +46,31 @@ private:
 
     /// Tells the user that the folder at `path` could not be read, and why.
     void showFolderFailure(const std::string& path, const std::string& description);
-    /// After a failed read, moves the folder list back to the folder the file list still
-    /// shows, so the two lists agree on a folder that could be read.
-    void returnToReadableFolder();
+    /// After the folder `failed` could not be read, puts both lists on a folder that can
+    /// be: the one the file list showed before, else the nearest folder above, else the
+    /// application folder.
+    void returnToReadableFolder(const std::string& failed);
     /// After a failed start, puts the lists on the application folder's drive root.
     void fallBackToDriveRoot();
 
     runtime::FileServices& m_files;
     runtime::Dialogs& m_dialogs;
+    runtime::Actions m_actions;
+    std::unique_ptr<runtime::Form> m_form;
     engine::BrowseState m_state;
     bool m_returningToAppDrive{false};
     bool m_returningToReadableFolder{false};
+    /// A swap put the upgrade in place but could not finish: another would lose the
+    /// previous version.
+    bool m_upgradeInPlace{false};
 
-    QLabel* lblHelp{nullptr};
-    QLabel* lblDrive{nullptr};
-    toolkit::DriveListBox* Drive1{nullptr};
-    QLabel* lblDir1{nullptr};
-    QLabel* lblFileList1{nullptr};
-    toolkit::FolderListBox* Dir1{nullptr};
-    toolkit::FileListBox* FileList1{nullptr};
-    QFrame* picFileOpen{nullptr};
-    QLabel* lblPointOpen{nullptr};
-    QLabel* lblOpenFileName{nullptr};
-    QPushButton* cmdOpenOK{nullptr};
-    QPushButton* cmdOpenCancel{nullptr};
-    QPushButton* cmdOpenBack{nullptr};
-    QLineEdit* txtSaveAs{nullptr};
-    QPushButton* cmdSaveAs{nullptr};
-    QLabel* lblSaveAs{nullptr};
-    QCheckBox* chkProp{nullptr};
+    runtime::Label& lblHelp;
+    runtime::DriveList& Drive1;
+    runtime::FolderList& Dir1;
+    runtime::FileList& FileList1;
+    runtime::Panel& picFileOpen;
+    runtime::Label& lblOpenFileName;
+    runtime::PushButton& cmdOpenOK;
+    runtime::PushButton& cmdOpenBack;
+    runtime::PushButton& cmdOpenCancel;
 };

@@ -4,7 +4,7 @@
 
 #include "engine/folder_text.h"
 #include "runtime/file_services.h"
-#include "runtime/qt/name_pattern.h"
+#include "runtime/list_contents.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(folder.compare(0, input.size(), input) == 0 && folder.size() - input.size() <= 1);
     check(engine::FolderText(folder) == folder);
 
-    const std::string trimmed = toolkit::TrimSeparator(input);
+    const std::string trimmed = runtime::TrimSeparator(input);
     check(trimmed.size() <= input.size() && input.compare(0, trimmed.size(), trimmed) == 0);
     if (trimmed.size() > 1 && trimmed.size() != 3)
         check(trimmed.back() != sep || input.empty());
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string rest = input.substr(1);
     const std::string pattern = rest.substr(0, split < rest.size() ? split : rest.size());
     const std::string name = rest.substr(pattern.size());
-    const bool fast = toolkit::MatchesPattern(name, pattern);
+    const bool fast = runtime::MatchesPattern(name, pattern);
     if (name.size() <= 24 && pattern.size() <= 12)
         check(fast == reference(name.data(), name.size(), pattern.data(), pattern.size()));
     if (pattern == "*")

@@ -4,7 +4,7 @@
 #include "runtime/qt/drive_list_box.h"
 #include "runtime/qt/file_list_box.h"
 #include "runtime/qt/folder_list_box.h"
-#include "runtime/qt/name_pattern.h"
+#include "runtime/list_contents.h"
 #include "support/fake_file_services.h"
 #include "support/temp_folder.h"
 
@@ -56,7 +56,7 @@ QPoint centreOf(const QListWidget& list, int row)
 
 void TestListBoxes::patternsIgnoreLetterCase()
 {
-    using toolkit::MatchesPattern;
+    using runtime::MatchesPattern;
     QVERIFY(MatchesPattern("Orvalis.ugx", "*.ugx"));
     QVERIFY(MatchesPattern("ORVALIS.UGX", "*.ugx"));
     QVERIFY(MatchesPattern(".ugx", "*.ugx"));
@@ -74,10 +74,10 @@ void TestListBoxes::patternsIgnoreLetterCase()
 void TestListBoxes::namesSortWithoutRegardToCase()
 {
     std::vector<std::string> names{"beta", "Alpha", "alpha", "Gamma", "b"};
-    std::sort(names.begin(), names.end(), toolkit::NameLess);
+    std::sort(names.begin(), names.end(), runtime::NameLess);
     QCOMPARE(names, (std::vector<std::string>{"Alpha", "alpha", "b", "beta", "Gamma"}));
-    QCOMPARE(toolkit::TrimSeparator("/a/b//"), std::string("/a/b"));
-    QCOMPARE(toolkit::TrimSeparator("/"), std::string("/"));
+    QCOMPARE(runtime::TrimSeparator("/a/b//"), std::string("/a/b"));
+    QCOMPARE(runtime::TrimSeparator("/"), std::string("/"));
 }
 
 void TestListBoxes::fileListShowsMatchingFilesOnly()

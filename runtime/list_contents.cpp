@@ -1,0 +1,119 @@
+#include "runtime/list_contents.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace runtime {
+
+namespace {
+
+char fold(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+} // namespace
+
+bool MatchesPattern(const std::string& name, const std::string& pattern)
+{
+    // Greedy match with one backtrack point: the last '*' seen and where it started eating.
+    std::size_t n = 0;
+    std::size_t p = 0;
+    std::size_t star = std::string::npos;
+    std::size_t resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+            ++p;
+            ++n;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool NameLess(const std::string& a, const std::string& b)
+{
+    const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < common; ++i) {
+        const char x = fold(a[i]);
+        const char y = fold(b[i]);
+        if (x != y)
+            return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
+
+std::string TrimSeparator(std::string path)
+{
+    const auto isRoot = [&path] {
+        return path.size() == 1 || (path.size() == 3 && path[1] == ':');
+    };
+    while (path.size() > 1 && path.back() == kFolderSeparator && !isRoot())
+        path.pop_back();
+    return path;
+}
+
+std::vector<FolderRow> FolderRows(const std::string& path, const std::vector<FolderEntry>& entries)
+{
+    std::vector<FolderRow> rows;
+    const std::string current = TrimSeparator(path);
+    const std::size_t firstSep = current.find(kFolderSeparator);
+    if (firstSep == std::string::npos) {
+        rows.push_back({current, current, 0, true});
+    } else {
+        std::string sofar = current.substr(0, firstSep + 1);
+        rows.push_back({sofar, sofar, 0, true});
+        std::size_t start = firstSep + 1;
+        while (start < current.size()) {
+            std::size_t end = current.find(kFolderSeparator, start);
+            if (end == std::string::npos)
+                end = current.size();
+            const std::string name = current.substr(start, end - start);
+            if (!name.empty()) {
+                if (sofar.back() != kFolderSeparator)
+                    sofar += kFolderSeparator;
+                sofar += name;
+                rows.push_back({sofar, name, static_cast<int>(rows.size()), true});
+            }
+            start = end + 1;
+        }
+    }
+
+    std::vector<const FolderEntry*> folders;
+    for (const auto& e : entries) {
+        if (e.folder && !e.hidden)
+            folders.push_back(&e);
+    }
+    std::sort(folders.begin(), folders.end(),
+              [](const FolderEntry* a, const FolderEntry* b) { return NameLess(a->name, b->name); });
+    const std::string prefix = current.empty() || current.back() == kFolderSeparator ? current : current + kFolderSeparator;
+    const int level = static_cast<int>(rows.size());
+    rows.reserve(rows.size() + folders.size());
+    for (const FolderEntry* e : folders)
+        rows.push_back({prefix + e->name, e->name, level, false});
+    return rows;
+}
+
+std::vector<std::string> FileNames(const std::vector<FolderEntry>& entries, const std::string& pattern)
+{
+    std::vector<std::string> names;
+    for (const auto& e : entries) {
+        if (!e.folder && !e.hidden && MatchesPattern(e.name, pattern))
+            names.push_back(e.name);
+    }
+    std::sort(names.begin(), names.end(), NameLess);
+    return names;
+}
+
+} // namespace runtime
