@@ -3,17 +3,17 @@
 // folder in the same process.
 //
 //   bench_folder --dir PATH [--files N] [--matching N] [--folders N] [--repeats N] [--warm-up N]
-//                [--settle-ms N]
 // The folder PATH/parent/big is made once with N files (of which --matching end in
-// ".ugx") and --folders subfolders, and is reused while its counts stay the same. It is
-// measured once it has been left alone for a few seconds (--settle-ms), as a folder saved
-// earlier is.
+// ".ugx") and --folders subfolders, and is reused while its counts stay the same. Every
+// open reads it afresh, as the first open of a folder does.
 
 #include "figures.h"
 #include "quiet_dialogs.h"
 #include "runtime/posix/posix_file_services.h"
 #include "runtime/qt/file_list_box.h"
 #include "runtime/qt/folder_list_box.h"
+#include "runtime/qt/qt_form.h"
+#include "runtime/qt/qt_toolkit.h"
 #include "window/frm_file.h"
 
 #include <chrono>
@@ -111,18 +111,13 @@ int main(int argc, char** argv)
         const fs::path parent = fs::absolute(dir) / "parent";
         const fs::path big = parent / "big";
         makeFolder(big, files, matching, folders);
-        // The folder a user opens has usually been there a while; the services reread a
-        // folder changed within the last seconds each time, so let the new one settle.
-        const auto settled = std::chrono::milliseconds(bench::ArgNumber(argc, argv, "--settle-ms", 5000));
-        const auto age = fs::file_time_type::clock::now() - fs::last_write_time(big);
-        if (age < settled)
-            std::this_thread::sleep_for(settled - age);
-
         runtime::PosixFileServices services;
         bench::QuietDialogs dialogs;
-        frmFile window(services, dialogs);
-        window.load();
-        window.showCentred();
+        toolkit::QtToolkit qt;
+        frmFile form(qt, services, dialogs);
+        form.load();
+        form.show();
+        auto& window = dynamic_cast<toolkit::QtForm&>(form.form());
         QApplication::setActiveWindow(&window);
         if (!QTest::qWaitForWindowExposed(&window))
             throw std::runtime_error("the window was not shown");

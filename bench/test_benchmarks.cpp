@@ -73,7 +73,7 @@ TEST(Benchmarks, FolderRowOpensTheFolderInTheWindow)
     ScratchFolder dir;
     const Result r =
         run("QT_QPA_PLATFORM=offscreen " + std::string(BENCH_FOLDER) + " --dir " + dir.path().string() +
-            " --files 40 --matching 3 --folders 6 --repeats 2 --warm-up 1 --settle-ms 0");
+            " --files 40 --matching 3 --folders 6 --repeats 2 --warm-up 1");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(startsWith(r.out, "| Open a folder of 40 files and 6 subfolders | ")) << r.out;
 }

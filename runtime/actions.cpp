@@ -57,7 +57,8 @@ void Actions::defer(const void* key, std::function<void()> work)
         work();
         return;
     }
-    auto same = std::find_if(m_deferred.begin(), m_deferred.end(), [key](const auto& d) { return d.first == key; });
+    auto same =
+        std::find_if(m_deferred.begin(), m_deferred.end(), [key](const auto& d) { return d.first == key; });
     if (same != m_deferred.end())
         same->second = std::move(work);
     else

@@ -97,7 +97,8 @@ std::vector<FolderRow> FolderRows(const std::string& path, const std::vector<Fol
     }
     std::sort(folders.begin(), folders.end(),
               [](const FolderEntry* a, const FolderEntry* b) { return NameLess(a->name, b->name); });
-    const std::string prefix = current.empty() || current.back() == kFolderSeparator ? current : current + kFolderSeparator;
+    const std::string prefix =
+        current.empty() || current.back() == kFolderSeparator ? current : current + kFolderSeparator;
     const int level = static_cast<int>(rows.size());
     rows.reserve(rows.size() + folders.size());
     for (const FolderEntry* e : folders)

@@ -15,8 +15,9 @@ const char* const kCaptionChosen = "Open... ";
 const char* const kCaptionBack = "Open File From...";
 const char* const kMsgDriveUnavailable = "This Drive is currently unavailable.";
 const char* const kMsgFolderUnavailable = "This Folder is currently unavailable.";
-const char* const kMsgAlreadyInPlace = "The upgrade is already in place as Orvalis.exe; Orvalis.old holds the "
-                                       "previous version.\r\nClose this window and start Orvalis.";
+const char* const kMsgAlreadyInPlace =
+    "The upgrade is already in place as Orvalis.exe; Orvalis.old holds the "
+    "previous version.\r\nClose this window and start Orvalis.";
 
 // The folder above `path`, or "" at a root.
 std::string parentOf(const std::string& path)
@@ -31,7 +32,11 @@ std::string parentOf(const std::string& path)
 } // namespace
 
 frmFile::frmFile(runtime::Toolkit& toolkit, runtime::FileServices& files)
-    : m_files(files), m_dialogs(toolkit.dialogs()), m_actions(files),
+    : frmFile(toolkit, files, toolkit.dialogs())
+{}
+
+frmFile::frmFile(runtime::Toolkit& toolkit, runtime::FileServices& files, runtime::Dialogs& dialogs)
+    : m_files(files), m_dialogs(dialogs), m_actions(files),
       m_form(toolkit.createForm(frmFileDefinition(), m_actions)), lblHelp(m_form->label("lblHelp")),
       Drive1(m_form->driveList("Drive1")), Dir1(m_form->folderList("Dir1")),
       FileList1(m_form->fileList("FileList1")), picFileOpen(m_form->panel("picFileOpen")),

@@ -19,6 +19,8 @@
 class frmFile {
 public:
     frmFile(runtime::Toolkit& toolkit, runtime::FileServices& files);
+    /// The same, with `dialogs` showing the messages instead of the toolkit's own.
+    frmFile(runtime::Toolkit& toolkit, runtime::FileServices& files, runtime::Dialogs& dialogs);
     frmFile(const frmFile&) = delete;
     frmFile& operator=(const frmFile&) = delete;
 

@@ -3,12 +3,16 @@
 #include "display_text.h"
 #include "runtime/failure.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include <QSignalBlocker>
 #include <QStyle>
 
 namespace toolkit {
 
-DriveListBox::DriveListBox(runtime::FileServices& files, QWidget* parent) : QComboBox(parent), m_files(files)
+DriveListBox::DriveListBox(runtime::Actions& actions, QWidget* parent)
+    : QComboBox(parent), m_files(actions.files())
 {
     setEditable(false);
     try {
@@ -17,8 +21,25 @@ DriveListBox::DriveListBox(runtime::FileServices& files, QWidget* parent) : QCom
         // The list starts empty; setDrive adds the drive it is set to, and dropping the
         // list down tries again.
     }
-    setCurrentIndex(-1);
+    // The drive the program was started on is the one it shows first.
+    std::error_code error;
+    const std::filesystem::path started = std::filesystem::current_path(error);
+    try {
+        if (!error) {
+            const runtime::Drive drive = m_files.driveOf(started.string());
+            m_current = indexOf(drive) >= 0 ? indexOf(drive) : addDrive(drive);
+        }
+    } catch (const runtime::Failure&) {
+        // No drive to start on: the first setDrive raises a change.
+    }
+    const QSignalBlocker quiet(this);
+    setCurrentIndex(m_current);
     connect(this, &QComboBox::activated, this, &DriveListBox::onActivated);
+}
+
+void DriveListBox::onChange(runtime::Event handler)
+{
+    connect(this, &DriveListBox::change, this, [handler = std::move(handler)] { handler(); });
 }
 
 std::string DriveListBox::drive() const

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "runtime/actions.h"
 #include "runtime/file_services.h"
+#include "runtime/toolkit.h"
 
 #include <string>
 #include <vector>
@@ -9,23 +11,24 @@
 
 namespace toolkit {
 
-/// The drive list: a drop-down of the drives the services offer. It starts with no current
-/// drive, so the first setDrive always raises change().
-class DriveListBox : public QComboBox {
+/// The drive list: a drop-down of the drives the services offer. It starts on the drive
+/// of the folder the program was started in, so setting that drive raises nothing.
+class DriveListBox : public QComboBox, public runtime::DriveList {
     Q_OBJECT
 
 public:
-    explicit DriveListBox(runtime::FileServices& files, QWidget* parent = nullptr);
+    explicit DriveListBox(runtime::Actions& actions, QWidget* parent = nullptr);
 
     /// The current drive's name, as bytes; "" before one is set.
     std::string drive() const;
     /// The current drive; a drive with empty texts before one is set.
-    runtime::Drive currentDrive() const;
+    runtime::Drive currentDrive() const override;
 
     /// Makes the drive that holds `path` current (only the drive at the start of the text
     /// counts). Raises change() before returning when that is a different drive. A failure
     /// of the services propagates and leaves the list as it was.
-    void setDrive(const std::string& path);
+    void setDrive(const std::string& path) override;
+    void onChange(runtime::Event handler) override;
 
 signals:
     /// The current drive changed, by the user or by setDrive.

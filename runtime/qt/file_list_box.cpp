@@ -1,76 +1,120 @@
 #include "file_list_box.h"
 
 #include "display_text.h"
-#include "name_pattern.h"
-
-#include <algorithm>
-#include <vector>
+#include "runtime/list_contents.h"
 
 #include <QKeyEvent>
 
 namespace toolkit {
 
-FileListBox::FileListBox(runtime::FileServices& files, QWidget* parent) : QListWidget(parent), m_files(files)
+FileListBox::FileListBox(runtime::Actions& actions, QWidget* parent) : QListWidget(parent), m_actions(actions)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
     connect(this, &QListWidget::itemClicked, this, [this] { emit click(); });
 }
 
 void FileListBox::setPath(const std::string& path)
 {
-    load(TrimSeparator(path), m_pattern);
+    m_path = runtime::TrimSeparator(path);
+    markStale();
 }
 
 void FileListBox::setPattern(const std::string& pattern)
 {
-    if (m_path.empty())
-        m_pattern = pattern;
-    else
-        load(m_path, pattern);
+    m_pattern = pattern;
+    markStale();
 }
 
 void FileListBox::refresh()
 {
-    if (!m_path.empty())
-        load(m_path, m_pattern);
+    markStale();
 }
 
-std::string FileListBox::fileName() const
+std::string FileListBox::fileName()
+{
+    readIfStale();
+    return selectedName();
+}
+
+void FileListBox::onClick(runtime::Event handler)
+{
+    connect(this, &FileListBox::click, this, [handler = std::move(handler)] { handler(); });
+}
+
+void FileListBox::onReadFailed(ReadFailed handler)
+{
+    connect(
+        this, &FileListBox::readFailed, this,
+        [handler = std::move(handler)](const std::string& path, int number, const std::string& description) {
+            handler(path, runtime::Failure(number, description));
+        });
+}
+
+void FileListBox::readIfStale()
+{
+    if (m_stale)
+        load();
+}
+
+void FileListBox::keyPressEvent(QKeyEvent* event)
+{
+    // Moving with the keys selects, as a click does; a single entry that has the focus
+    // but no selection is selected by Up or Down as well.
+    const std::string before = selectedName();
+    const int row = currentRow();
+    QListWidget::keyPressEvent(event);
+    const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    if (arrow && currentItem() != nullptr && !currentItem()->isSelected())
+        currentItem()->setSelected(true);
+    const std::string after = selectedName();
+    if (!after.empty() && (after != before || currentRow() != row))
+        emit click();
+}
+
+void FileListBox::markStale()
+{
+    // Before a path is set there is nothing to read.
+    if (m_path.empty())
+        return;
+    m_stale = true;
+    m_actions.defer(this, [this] { readIfStale(); });
+}
+
+void FileListBox::load()
+{
+    m_stale = false;
+    std::vector<std::string> names;
+    try {
+        names = runtime::FileNames(m_actions.listFolder(m_path), m_pattern);
+    } catch (const runtime::Failure& failure) {
+        const std::string failed = m_path;
+        // The list goes back to what it shows, which is still on the screen.
+        m_path = m_shownPath;
+        m_pattern = m_shownPattern;
+        emit readFailed(failed, failure.number(), failure.description());
+        return;
+    }
+    m_shownPath = m_path;
+    m_shownPattern = m_pattern;
+    setUpdatesEnabled(false);
+    clear();
+    for (const auto& name : names) {
+        // Data first, then into the list: an item given data inside a list makes the list
+        // look through all its items.
+        auto* entry = new QListWidgetItem(DisplayText(name));
+        entry->setData(kNameRole, QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+        addItem(entry);
+    }
+    setUpdatesEnabled(true);
+}
+
+std::string FileListBox::selectedName() const
 {
     const QListWidgetItem* entry = currentItem();
     if (entry == nullptr || !entry->isSelected())
         return {};
     return entry->data(kNameRole).toByteArray().toStdString();
-}
-
-void FileListBox::keyPressEvent(QKeyEvent* event)
-{
-    // Selecting a file with the keys is a click, as with the mouse.
-    const std::string before = fileName();
-    const int row = currentRow();
-    QListWidget::keyPressEvent(event);
-    if (!fileName().empty() && (fileName() != before || currentRow() != row))
-        emit click();
-}
-
-void FileListBox::load(const std::string& path, const std::string& pattern)
-{
-    auto entries = m_files.listFolder(path);
-    std::vector<std::string> names;
-    for (const auto& e : entries) {
-        if (!e.folder && !e.hidden && MatchesPattern(e.name, pattern))
-            names.push_back(e.name);
-    }
-    std::sort(names.begin(), names.end(), NameLess);
-
-    m_path = path;
-    m_pattern = pattern;
-    clear();
-    for (const auto& name : names) {
-        const QByteArray bytes(name.data(), static_cast<qsizetype>(name.size()));
-        auto* entry = new QListWidgetItem(DisplayText(name), this);
-        entry->setData(kNameRole, bytes);
-    }
 }
 
 } // namespace toolkit

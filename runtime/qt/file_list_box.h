@@ -1,6 +1,7 @@
 #pragma once
 
-#include "runtime/file_services.h"
+#include "runtime/actions.h"
+#include "runtime/toolkit.h"
 
 #include <string>
 
@@ -11,42 +12,52 @@ namespace toolkit {
 /// The file list: the files of one folder whose names match a pattern, sorted without
 /// regard to letter case. Only regular files and links to them are listed, dot files not.
 /// The pattern starts as "*", which matches every file.
-class FileListBox : public QListWidget {
+///
+/// A new path or pattern, or a refresh, marks the list out of date; it reads its folder
+/// once, when the action ends, or when it is asked for its selection or entries first.
+class FileListBox : public QListWidget, public runtime::FileList {
     Q_OBJECT
 
 public:
     /// Item data: the file's bare name, as a QByteArray.
     static constexpr int kNameRole = Qt::UserRole;
 
-    explicit FileListBox(runtime::FileServices& files, QWidget* parent = nullptr);
+    explicit FileListBox(runtime::Actions& actions, QWidget* parent = nullptr);
 
-    /// The folder shown, without a trailing separator except at a root; "" before one is set.
-    std::string path() const { return m_path; }
+    std::string path() const override { return m_path; }
+    std::string shownPath() const override { return m_shownPath; }
     std::string pattern() const { return m_pattern; }
 
-    /// Shows the files of `path` (a trailing separator is ignored). Each of these three
-    /// reads the folder; when it cannot be read the failure propagates and the list keeps
-    /// its path, pattern and entries. Before a path is set nothing is read.
-    void setPath(const std::string& path);
-    void setPattern(const std::string& pattern);
-    void refresh();
+    void setPath(const std::string& path) override;
+    void setPattern(const std::string& pattern) override;
+    void refresh() override;
 
-    /// The bare name of the selected file, as bytes; "" when none is selected.
-    std::string fileName() const;
+    std::string fileName() override;
+    void onClick(runtime::Event handler) override;
+    void onReadFailed(ReadFailed handler) override;
+
+    /// Reads the folder now if the list is out of date.
+    void readIfStale();
 
 signals:
     /// The user selected a file, by mouse or keys.
     void click();
+    void readFailed(const std::string& path, int number, const std::string& description);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void load(const std::string& path, const std::string& pattern);
+    void markStale();
+    void load();
+    std::string selectedName() const;
 
-    runtime::FileServices& m_files;
+    runtime::Actions& m_actions;
     std::string m_path;
+    std::string m_shownPath;
     std::string m_pattern{"*"};
+    std::string m_shownPattern{"*"};
+    bool m_stale{false};
 };
 
 } // namespace toolkit

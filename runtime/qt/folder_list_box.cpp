@@ -1,8 +1,8 @@
 #include "folder_list_box.h"
 
 #include "display_text.h"
-#include "name_pattern.h"
 #include "runtime/failure.h"
+#include "runtime/list_contents.h"
 
 #include <algorithm>
 
@@ -45,42 +45,13 @@ QByteArray toBytes(const std::string& s)
     return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// The folders from the top of the tree down to `path`, each as its full path and the
-// name the list shows for it.
-std::vector<std::pair<std::string, std::string>> ancestry(const std::string& path)
-{
-    std::vector<std::pair<std::string, std::string>> chain;
-    const std::size_t firstSep = path.find(runtime::kFolderSeparator);
-    if (firstSep == std::string::npos) {
-        chain.emplace_back(path, path);
-        return chain;
-    }
-    std::string top = path.substr(0, firstSep + 1);
-    chain.emplace_back(top, top);
-    std::string sofar = top;
-    std::size_t start = firstSep + 1;
-    while (start < path.size()) {
-        std::size_t end = path.find(runtime::kFolderSeparator, start);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string name = path.substr(start, end - start);
-        if (!name.empty()) {
-            if (sofar.back() != runtime::kFolderSeparator)
-                sofar += runtime::kFolderSeparator;
-            sofar += name;
-            chain.emplace_back(sofar, name);
-        }
-        start = end + 1;
-    }
-    return chain;
-}
-
 } // namespace
 
-FolderListBox::FolderListBox(runtime::FileServices& files, QWidget* parent)
-    : QListWidget(parent), m_files(files)
+FolderListBox::FolderListBox(runtime::Actions& actions, QWidget* parent)
+    : QListWidget(parent), m_actions(actions)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
     setItemDelegate(new IndentDelegate(this));
     connect(this, &QListWidget::itemClicked, this, [this] { emit click(); });
     connect(this, &QListWidget::itemDoubleClicked, this, &FolderListBox::onDoubleClicked);
@@ -88,17 +59,36 @@ FolderListBox::FolderListBox(runtime::FileServices& files, QWidget* parent)
 
 void FolderListBox::setPath(const std::string& path)
 {
-    const std::string target = TrimSeparator(path);
-    auto entries = m_files.listFolder(target);
+    const std::string target = runtime::TrimSeparator(path);
+    const auto entries = m_actions.listFolder(target);
     const bool changed = target != m_path;
-    fill(target, std::move(entries));
+    fill(target, entries);
     if (changed)
         emit change();
 }
 
 void FolderListBox::goToDrive(const runtime::Drive& drive)
 {
-    setPath(m_files.driveCurrentFolder(drive));
+    setPath(m_actions.files().driveCurrentFolder(drive));
+}
+
+void FolderListBox::onChange(runtime::Event handler)
+{
+    connect(this, &FolderListBox::change, this, [handler = std::move(handler)] { handler(); });
+}
+
+void FolderListBox::onClick(runtime::Event handler)
+{
+    connect(this, &FolderListBox::click, this, [handler = std::move(handler)] { handler(); });
+}
+
+void FolderListBox::onOpenFailed(OpenFailed handler)
+{
+    connect(
+        this, &FolderListBox::openFailed, this,
+        [handler = std::move(handler)](const std::string& path, int number, const std::string& description) {
+            handler(path, runtime::Failure(number, description));
+        });
 }
 
 std::string FolderListBox::entryPath(int row) const
@@ -125,41 +115,36 @@ void FolderListBox::keyPressEvent(QKeyEvent* event)
         emit click();
 }
 
-void FolderListBox::fill(const std::string& path, std::vector<runtime::FolderEntry> entries)
+void FolderListBox::fill(const std::string& path, const std::vector<runtime::FolderEntry>& entries)
 {
-    entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                 [](const runtime::FolderEntry& e) { return !e.folder || e.hidden; }),
-                  entries.end());
-    std::sort(entries.begin(), entries.end(),
-              [](const runtime::FolderEntry& a, const runtime::FolderEntry& b) {
-                  return NameLess(a.name, b.name);
-              });
-
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    auto add = [this](const QIcon& icon, const std::string& full, const std::string& name, int level) {
-        auto* entry = new QListWidgetItem(icon, DisplayText(name), this);
-        entry->setData(kPathRole, toBytes(full));
-        entry->setData(kLevelRole, level);
-    };
+    const auto rows = runtime::FolderRows(path, entries);
+    int current = 0;
 
     m_path = path;
+    setUpdatesEnabled(false);
     clear();
-    const auto chain = ancestry(path);
-    int level = 0;
-    for (const auto& [full, name] : chain)
-        add(open, full, name, level++);
-    const std::string prefix =
-        path.back() == runtime::kFolderSeparator ? path : path + runtime::kFolderSeparator;
-    for (const auto& e : entries)
-        add(closed, prefix + e.name, e.name, level);
+    for (const auto& row : rows) {
+        // Items get their data before they join the list, which would otherwise look
+        // through all its items on every change.
+        auto* entry = new QListWidgetItem(row.open ? open : closed, DisplayText(row.label));
+        entry->setData(kPathRole, toBytes(row.path));
+        entry->setData(kLevelRole, row.level);
+        addItem(entry);
+        if (row.open)
+            current = count() - 1;
+    }
     // The current folder is the highlighted entry, as long as the user has not picked another.
-    setCurrentRow(static_cast<int>(chain.size()) - 1);
+    setCurrentRow(current);
+    setUpdatesEnabled(true);
 }
 
 void FolderListBox::onDoubleClicked(QListWidgetItem* item)
 {
     const std::string target = item->data(kPathRole).toByteArray().toStdString();
+    // Opening a folder is one action: the file list that follows shares this read.
+    runtime::Actions::Scope action(m_actions);
     try {
         setPath(target);
     } catch (const runtime::Failure& failure) {

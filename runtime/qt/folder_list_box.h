@@ -1,6 +1,8 @@
 #pragma once
 
+#include "runtime/actions.h"
 #include "runtime/file_services.h"
+#include "runtime/toolkit.h"
 
 #include <string>
 #include <vector>
@@ -16,7 +18,7 @@ namespace toolkit {
 /// A single click selects an entry and raises click() with the path unchanged; a double
 /// click opens it, which changes the path and raises change(). With the keys, moving to an
 /// entry is a click and Enter opens it.
-class FolderListBox : public QListWidget {
+class FolderListBox : public QListWidget, public runtime::FolderList {
     Q_OBJECT
 
 public:
@@ -25,19 +27,23 @@ public:
     /// Item data: how deep the entry sits in the tree, 0 for the top.
     static constexpr int kLevelRole = Qt::UserRole + 1;
 
-    explicit FolderListBox(runtime::FileServices& files, QWidget* parent = nullptr);
+    explicit FolderListBox(runtime::Actions& actions, QWidget* parent = nullptr);
 
     /// The current folder, without a trailing separator except at a root; "" before one is set.
-    std::string path() const { return m_path; }
+    std::string path() const override { return m_path; }
 
     /// Goes exactly to `path` (a trailing separator is ignored), reading its subfolders
     /// afresh, and raises change() before returning when that is a different folder. When the folder cannot
     /// be read the failure propagates and the list stays as it was.
-    void setPath(const std::string& path);
+    void setPath(const std::string& path) override;
 
     /// Goes to the drive's current folder, as setPath does. Fails as the services do, with
     /// 71 "Disk not ready" for a drive that is not there.
-    void goToDrive(const runtime::Drive& drive);
+    void goToDrive(const runtime::Drive& drive) override;
+
+    void onChange(runtime::Event handler) override;
+    void onClick(runtime::Event handler) override;
+    void onOpenFailed(OpenFailed handler) override;
 
     /// The bytes of the entry at `row`'s folder path; "" when there is no such row.
     std::string entryPath(int row) const;
@@ -54,10 +60,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void fill(const std::string& path, std::vector<runtime::FolderEntry> entries);
+    void fill(const std::string& path, const std::vector<runtime::FolderEntry>& entries);
     void onDoubleClicked(QListWidgetItem* item);
 
-    runtime::FileServices& m_files;
+    runtime::Actions& m_actions;
     std::string m_path;
 };
 

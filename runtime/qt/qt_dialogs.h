@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QWidget>
 
 class QWidget;
 class QProgressBar;

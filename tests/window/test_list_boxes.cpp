@@ -1,10 +1,10 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
+#include "runtime/list_contents.h"
 #include "runtime/posix/posix_file_services.h"
 #include "runtime/qt/drive_list_box.h"
 #include "runtime/qt/file_list_box.h"
 #include "runtime/qt/folder_list_box.h"
-#include "runtime/list_contents.h"
 #include "support/fake_file_services.h"
 #include "support/temp_folder.h"
 
@@ -37,6 +37,7 @@ struct Folders {
     testsupport::TempFolder tmp;
     runtime::PosixFileServices real;
     testsupport::FakeFileServices files;
+    runtime::Actions actions{files};
 };
 
 QStringList texts(const QListWidget& list)
@@ -90,7 +91,7 @@ void TestListBoxes::fileListShowsMatchingFilesOnly()
     std::filesystem::create_symlink(dir / "b.ugx", dir / "link.ugx");
     std::filesystem::create_symlink(dir / "missing", dir / "dangling.ugx");
 
-    toolkit::FileListBox list(f.files);
+    toolkit::FileListBox list(f.actions);
     QCOMPARE(list.count(), 0); // nothing is read before a path is set
     list.setPath(f.tmp.text());
     QCOMPARE(list.path(), dir.string());
@@ -119,14 +120,31 @@ void TestListBoxes::fileListKeepsItsFolderWhenAReadFails()
     Folders f;
     testsupport::writeFile(f.tmp.path() / "a.ugx", "");
     const auto other = f.tmp.mkdir("other");
-    toolkit::FileListBox list(f.files);
+    toolkit::FileListBox list(f.actions);
     list.setPath(f.tmp.text());
     f.files.failOnPath(Op::ListFolder, other.string(), runtime::kPermissionDenied);
-    QVERIFY_THROWS_EXCEPTION(runtime::Failure, list.setPath(other.string()));
+    QSignalSpy failures(&list, &toolkit::FileListBox::readFailed);
+    list.setPath(other.string());
+    QCOMPARE(failures.count(), 1);
+    QCOMPARE(failures[0][0].value<std::string>(), other.string());
+    QCOMPARE(failures[0][1].toInt(), int(runtime::kPermissionDenied));
     QCOMPARE(list.path(), f.tmp.path().string());
+    QCOMPARE(list.shownPath(), f.tmp.path().string());
     QCOMPARE(texts(list), QStringList{"a.ugx"});
-    QVERIFY_THROWS_EXCEPTION(runtime::Failure, list.setPath(f.tmp.text() + "missing"));
+    list.setPath(f.tmp.text() + "missing");
+    QCOMPARE(failures.count(), 2);
     QCOMPARE(list.path(), f.tmp.path().string());
+
+    // Within one action the list reads its folder once, at the end, whatever it was told.
+    const auto reads = f.files.calls(Op::ListFolder);
+    {
+        runtime::Actions::Scope action(f.actions);
+        list.refresh();
+        list.setPath(other.string() + "/../");
+        list.setPattern("*.ugx");
+        QCOMPARE(f.files.calls(Op::ListFolder), reads);
+    }
+    QCOMPARE(f.files.calls(Op::ListFolder), reads + 1);
 }
 
 void TestListBoxes::folderListIsTheTreeDownToThePath()
@@ -138,7 +156,7 @@ void TestListBoxes::folderListIsTheTreeDownToThePath()
     const auto top = f.tmp.path() / "top";
     std::filesystem::create_directory_symlink(top / "zeta", top / "link");
 
-    toolkit::FolderListBox list(f.files);
+    toolkit::FolderListBox list(f.actions);
     list.setPath(top.string() + "/");
     QCOMPARE(list.path(), top.string());
     QStringList expected{"/"};
@@ -167,7 +185,7 @@ void TestListBoxes::folderListRaisesChangeOnlyWhenThePathChanges()
 {
     Folders f;
     const auto sub = f.tmp.mkdir("sub");
-    toolkit::FolderListBox list(f.files);
+    toolkit::FolderListBox list(f.actions);
     QSignalSpy changes(&list, &toolkit::FolderListBox::change);
     std::string seen;
     connect(&list, &toolkit::FolderListBox::change, [&] { seen = list.path(); });
@@ -188,7 +206,7 @@ void TestListBoxes::folderListClickSelectsAndDoubleClickOpens()
 {
     Folders f;
     const auto sub = f.tmp.mkdir("sub");
-    toolkit::FolderListBox list(f.files);
+    toolkit::FolderListBox list(f.actions);
     list.resize(300, 600);
     list.setPath(f.tmp.text());
     list.show();
@@ -232,7 +250,7 @@ void TestListBoxes::folderListGoesToADrivesCurrentFolder()
     Folders f;
     const runtime::Drive card{"/media/card", "/media/card/"};
     f.files.addUnreadyDrive(card);
-    toolkit::FolderListBox list(f.files);
+    toolkit::FolderListBox list(f.actions);
     list.setPath(f.tmp.text());
     try {
         list.goToDrive(card);
@@ -251,29 +269,34 @@ void TestListBoxes::driveListTakesTheDriveAtTheStartOfAPath()
 {
     Folders f;
     f.files.addUnreadyDrive({"/media/card", "/media/card/"});
-    toolkit::DriveListBox list(f.files);
-    QCOMPARE(list.drive(), std::string());
+    toolkit::DriveListBox list(f.actions);
+    // It starts on the drive of the folder the program was started in.
+    QCOMPARE(list.drive(), f.real.driveOf(std::filesystem::current_path().string()).name);
     QCOMPARE(list.itemText(0), QString::fromStdString(f.real.drives().front().name));
     QCOMPARE(list.itemText(list.count() - 1), QStringLiteral("/media/card"));
 
     QSignalSpy changes(&list, &toolkit::DriveListBox::change);
+    list.setDrive(list.drive());
+    QCOMPARE(changes.count(), 0);
+    list.setDrive("/media/card/DCIM");
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(list.drive(), std::string("/media/card"));
+
     const runtime::Drive here = f.real.driveOf(f.tmp.text());
     list.setDrive(f.tmp.text() + "some/deeper/file");
-    QCOMPARE(changes.count(), 1);
+    QCOMPARE(changes.count(), 2);
     QCOMPARE(list.drive(), here.name);
     QCOMPARE(list.currentText(), QString::fromStdString(here.name));
     list.setDrive(f.tmp.text());
-    QCOMPARE(changes.count(), 1);
-
-    list.setDrive("/media/card/DCIM");
     QCOMPARE(changes.count(), 2);
-    QCOMPARE(list.drive(), std::string("/media/card"));
+    list.setDrive("/media/card");
+    QCOMPARE(changes.count(), 3);
 
     // The user picks the first drive with the keys.
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     QTest::keyClick(&list, Qt::Key_Home);
-    QCOMPARE(changes.count(), 3);
+    QCOMPARE(changes.count(), 4);
     QCOMPARE(list.drive(), f.real.drives().front().name);
 }
 

@@ -18,7 +18,7 @@ private slots:
     void fileClickShowsThePanelAndReturnHidesIt();
     void unreadyDriveShowsTheMessageAndReturns();
     void unreadyDriveAndUnreadyReturnShowTheMessageOnce();
-    void folderThatVanishedShowsWhyAndTheListsStay();
+    void folderThatVanishedShowsWhyOnceAndTheListsMoveOn();
     void unreadableFolderAtStartFallsBackToTheDriveRoot();
     void namesThatAreNotUtf8TravelAsBytes();
 };
@@ -43,14 +43,14 @@ void TestWindowBrowsing::startUpWarnsFirstThenShowsTheApplicationFolder()
     bool visibleAtWarning = true;
     QString helpAtWarning;
     f.dialogs.onMessage = [&](const std::string&) {
-        visibleAtWarning = f.window->isVisible();
+        visibleAtWarning = f.form().isVisible();
         helpAtWarning = f.control<QLabel>("lblHelp")->text();
     };
     f.start();
     QCOMPARE(f.dialogs.messages, std::vector<std::string>{testsupport::kWarning});
     QVERIFY(!visibleAtWarning);
     QVERIFY(helpAtWarning.startsWith(QStringLiteral("Double-Click")));
-    QVERIFY(f.window->isVisible());
+    QVERIFY(f.form().isVisible());
 
     const std::string app = f.app.string();
     QCOMPARE(f.window->browseState().strAppFolder, app + "/");
@@ -114,18 +114,18 @@ void TestWindowBrowsing::doubleClickOpensAFolderAndTheFileListFollows()
 void TestWindowBrowsing::fileClickShowsThePanelAndReturnHidesIt()
 {
     WindowFixture f;
-    frmFile& window = f.start();
+    QWidget& window = f.start();
     testsupport::clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
     QCOMPARE(window.windowTitle(), QStringLiteral("Open... older.UGX"));
     QCOMPARE(f.control<QLabel>("lblOpenFileName")->text(), QStringLiteral("older.UGX"));
-    QCOMPARE(window.browseState().strChosenFile, std::string("older.UGX"));
-    QCOMPARE(window.browseState().strChosenFolder, f.app.string() + "/");
+    QCOMPARE(f.window->browseState().strChosenFile, std::string("older.UGX"));
+    QCOMPARE(f.window->browseState().strChosenFolder, f.app.string() + "/");
     QVERIFY(f.panel()->isVisible());
 
     QTest::mouseClick(f.pushButton("cmdOpenBack"), Qt::LeftButton);
     QVERIFY(f.panel()->isHidden());
     QCOMPARE(window.windowTitle(), QStringLiteral("Open File From..."));
-    QCOMPARE(window.browseState().strChosenFile, std::string("older.UGX"));
+    QCOMPARE(f.window->browseState().strChosenFile, std::string("older.UGX"));
 
     testsupport::clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
     QVERIFY(f.panel()->isVisible());
@@ -157,20 +157,20 @@ void TestWindowBrowsing::unreadyDriveAndUnreadyReturnShowTheMessageOnce()
     WindowFixture f;
     f.files.addUnreadyDrive({"/media/card", "/media/card/"});
     f.start();
-    // The first call was the start's; the second is the card; the third, going back, fails too.
-    QCOMPARE(f.files.calls(Op::DriveCurrentFolder), 1);
-    f.files.failOn(Op::DriveCurrentFolder, 3, runtime::kDiskNotReady);
+    // The next call is the card's; the one after, going back, fails too.
+    const int before = f.files.calls(Op::DriveCurrentFolder);
+    f.files.failOn(Op::DriveCurrentFolder, before + 2, runtime::kDiskNotReady);
 
     f.drive1()->setFocus();
     QTest::keyClick(f.drive1(), Qt::Key_End);
-    QCOMPARE(f.files.calls(Op::DriveCurrentFolder), 3);
+    QCOMPARE(f.files.calls(Op::DriveCurrentFolder), before + 2);
     QCOMPARE(f.dialogs.messages,
              (std::vector<std::string>{testsupport::kWarning, "This Drive is currently unavailable."}));
     QCOMPARE(f.dir1()->path(), f.app.string());
     QCOMPARE(f.fileList1()->path(), f.app.string());
 }
 
-void TestWindowBrowsing::folderThatVanishedShowsWhyAndTheListsStay()
+void TestWindowBrowsing::folderThatVanishedShowsWhyOnceAndTheListsMoveOn()
 {
     WindowFixture f;
     const auto locked = f.tmp.mkdir("app/locked");
@@ -182,23 +182,28 @@ void TestWindowBrowsing::folderThatVanishedShowsWhyAndTheListsStay()
     QCOMPARE(f.dir1()->path(), f.app.string());
     QCOMPARE(f.fileList1()->path(), f.app.string());
 
-    // A folder that the folder list could read but the file list then cannot: the message,
-    // and the folder list goes back to the folder the file list still shows.
-    // The double click's first click rereads the file list (1); the folder list reads
-    // "locked" (2); the file list is refreshed (3) and then reads "locked" (4), which fails.
-    f.files.failOn(Op::ListFolder, f.files.calls(Op::ListFolder) + 4, runtime::kPermissionDenied);
+    // The folder both lists show vanishes: a click on it says why, once, and both lists
+    // move up to the folder above, where browsing goes on.
     testsupport::doubleClickEntry(f.dir1(), QStringLiteral("locked"));
-    QCOMPARE(f.dialogs.messages.back(),
-             kUnavailable + locked.string() + "\r\nDescription: Permission denied");
+    QCOMPARE(f.fileList1()->path(), locked.string());
+    std::filesystem::remove(locked);
+    const std::size_t shown = f.dialogs.messages.size();
+    testsupport::clickEntry(f.dir1(), QStringLiteral("locked"));
+    QCOMPARE(f.dialogs.messages.size(), shown + 1);
+    QCOMPARE(f.dialogs.messages.back(), kUnavailable + locked.string() + "\r\nDescription: Path not found");
     QCOMPARE(f.dir1()->path(), f.app.string());
     QCOMPARE(f.fileList1()->path(), f.app.string());
+    QCOMPARE(testsupport::entries(f.fileList1()), QStringList{"older.UGX"});
     QCOMPARE(f.window->browseState().strBrowseFolder, f.app.string() + "/");
+    testsupport::doubleClickEntry(f.dir1(), QStringLiteral("folder.ugx"));
+    QCOMPARE(f.fileList1()->path(), f.app.string() + "/folder.ugx");
+    QCOMPARE(f.dialogs.messages.size(), shown + 1);
     testsupport::recordCase("Real faults", "a folder removed between listing and double click",
                             QTest::currentTestFailed()
                                 ? "CHECK FAILED"
-                                : "\"This Folder is currently unavailable.\" with the path and "
-                                  "why, lists stay on the last readable folder",
-                            "TestWindowBrowsing::folderThatVanishedShowsWhyAndTheListsStay", 1,
+                                : "\"This Folder is currently unavailable.\" once with the path and "
+                                  "why, both lists on the nearest readable folder",
+                            "TestWindowBrowsing::folderThatVanishedShowsWhyOnceAndTheListsMoveOn", 1,
                             QTest::currentTestFailed() ? 1 : 0);
 }
 

@@ -111,8 +111,8 @@ void TestWindowFaults::everyListOperationFailingAtEveryCall()
                              std::filesystem::is_directory(f.fileList1()->path()),
                          where.constData());
                 QTest::mouseClick(f.pushButton("cmdOpenCancel"), Qt::LeftButton); // hidden: does nothing
-                QVERIFY(f.window->close());
-                QVERIFY(!f.window->isVisible());
+                QVERIFY(f.form().close());
+                QVERIFY(!f.form().isVisible());
             }
         }
     }

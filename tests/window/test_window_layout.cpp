@@ -48,7 +48,7 @@ QWidget* focusAfterTab()
     return QApplication::focusWidget();
 }
 
-QStringList visibleControls(const frmFile& window)
+QStringList visibleControls(const QWidget& window)
 {
     QStringList visible;
     for (auto* child : window.findChildren<QWidget*>()) {
@@ -65,7 +65,7 @@ QStringList visibleControls(const frmFile& window)
 void TestWindowLayout::geometryOfEveryControl()
 {
     WindowFixture f;
-    frmFile& window = f.start();
+    QWidget& window = f.start();
     QCOMPARE(window.size(), QSize(407, 298));
     QCOMPARE(window.minimumSize(), window.maximumSize());
     for (const auto& placed : kPlaced) {
@@ -94,7 +94,7 @@ void TestWindowLayout::geometryOfEveryControl()
 void TestWindowLayout::visibleAtStartAndWithThePanel()
 {
     WindowFixture f;
-    frmFile& window = f.start();
+    QWidget& window = f.start();
     QCOMPARE(visibleControls(window),
              (QStringList{"Dir1", "Drive1", "FileList1", "lblDir1", "lblDrive", "lblFileList1", "lblHelp"}));
 
@@ -109,7 +109,7 @@ void TestWindowLayout::visibleAtStartAndWithThePanel()
 void TestWindowLayout::captions()
 {
     WindowFixture f;
-    frmFile& window = f.start();
+    QWidget& window = f.start();
     QCOMPARE(window.windowTitle(), QStringLiteral("Open Upgrade File From..."));
     QCOMPARE(f.control<QLabel>("lblHelp")->text(),
              QStringLiteral("Browse to the upgrade file that you've saved and click on it.\n"
@@ -139,7 +139,7 @@ void TestWindowLayout::captions()
 void TestWindowLayout::fonts()
 {
     WindowFixture f;
-    frmFile& window = f.start();
+    QWidget& window = f.start();
     const auto check = [](const QWidget* w, double points, int weight) {
         QCOMPARE(w->font().family(), QStringLiteral("MS Sans Serif"));
         QCOMPARE(w->font().pointSizeF(), points);
@@ -162,7 +162,7 @@ void TestWindowLayout::fonts()
 void TestWindowLayout::windowFrameAndIcon()
 {
     WindowFixture f;
-    frmFile& window = f.start();
+    QWidget& window = f.start();
     const Qt::WindowFlags flags = window.windowFlags();
     QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
@@ -199,7 +199,7 @@ void TestWindowLayout::firstFocusAndTabOrderInBothStates()
 void TestWindowLayout::panelButtonsAreWhatLiesOnTop()
 {
     WindowFixture f;
-    frmFile& window = f.start();
+    QWidget& window = f.start();
     testsupport::doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
     testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
     QVERIFY(f.panel()->isVisible());
@@ -221,7 +221,7 @@ void TestWindowLayout::panelButtonsAreWhatLiesOnTop()
 void TestWindowLayout::enterPressesOnlyAFocusedButtonAndEscapeNothing()
 {
     WindowFixture f;
-    frmFile& window = f.start();
+    QWidget& window = f.start();
     testsupport::doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
     testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
     QSignalSpy ok(f.pushButton("cmdOpenOK"), &QPushButton::clicked);

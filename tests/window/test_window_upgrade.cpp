@@ -60,7 +60,7 @@ void TestWindowUpgrade::upgradeThroughTheWindowEndsTheProgram()
     QVERIFY(programEndsAfter([&] { QTest::mouseClick(f.pushButton("cmdOpenOK"), Qt::LeftButton); }));
 
     QCOMPARE(f.dialogs.messages, (std::vector<std::string>{testsupport::kWarning, "Upgrade successful."}));
-    QVERIFY(!f.window->isVisible());
+    QVERIFY(!f.form().isVisible());
     QCOMPARE(testsupport::readFile(f.app / "Orvalis.exe"), std::string("new executable\n"));
     QCOMPARE(testsupport::readFile(f.app / "Orvalis.old"), std::string("old executable\n"));
     QVERIFY(std::filesystem::exists(f.downloads / "Orvalis.ugx"));
@@ -95,9 +95,9 @@ void TestWindowUpgrade::failedUpgradeKeepsTheWindowOpen()
              std::string("Unable to upgrade file. Make sure the file is not write "
                          "protected.\r\nContact us if you continue to have problems "
                          "upgrading the software."));
-    QVERIFY(f.window->isVisible());
+    QVERIFY(f.form().isVisible());
     QVERIFY(f.panel()->isVisible());
-    QCOMPARE(f.window->windowTitle(), QStringLiteral("Open... Orvalis.ugx"));
+    QCOMPARE(f.form().windowTitle(), QStringLiteral("Open... Orvalis.ugx"));
     QVERIFY(!std::filesystem::exists(f.app / "Orvalis.ugx"));
 }
 
@@ -108,7 +108,7 @@ void TestWindowUpgrade::cancelTouchesNothing()
     f.start();
     chooseUpgradeFile(f);
     QVERIFY(programEndsAfter([&] { QTest::mouseClick(f.pushButton("cmdOpenCancel"), Qt::LeftButton); }));
-    QVERIFY(!f.window->isVisible());
+    QVERIFY(!f.form().isVisible());
     QVERIFY(!touchesFiles(f.files));
     QCOMPARE(testsupport::listNames(f.app), before);
     QCOMPARE(f.dialogs.messages.size(), std::size_t{1});
@@ -121,8 +121,8 @@ void TestWindowUpgrade::closingByTheTitleBarTouchesNothing()
     f.start();
     chooseUpgradeFile(f);
     // What the title bar's button does: the window system asks the window to close.
-    QVERIFY(programEndsAfter([&] { f.window->windowHandle()->close(); }));
-    QVERIFY(!f.window->isVisible());
+    QVERIFY(programEndsAfter([&] { f.form().windowHandle()->close(); }));
+    QVERIFY(!f.form().isVisible());
     QVERIFY(!touchesFiles(f.files));
     QCOMPARE(testsupport::listNames(f.app), before);
 }

@@ -4,6 +4,8 @@
 #include "runtime/qt/drive_list_box.h"
 #include "runtime/qt/file_list_box.h"
 #include "runtime/qt/folder_list_box.h"
+#include "runtime/qt/qt_form.h"
+#include "runtime/qt/qt_toolkit.h"
 #include "support/fake_file_services.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
@@ -42,21 +44,24 @@ struct WindowFixture {
         files.setAppFolder(app.string());
     }
 
-    /// Makes the window, loads it and shows it, as the program's start does.
-    frmFile& start()
+    /// Makes the window, loads it and shows it, as the program's start does; returns the
+    /// window's widget.
+    toolkit::QtForm& start()
     {
-        window = std::make_unique<frmFile>(files, dialogs);
+        window = std::make_unique<frmFile>(qt, files, dialogs);
         window->load();
-        window->showCentred();
-        QApplication::setActiveWindow(window.get());
-        if (!QTest::qWaitForWindowExposed(window.get()))
+        window->show();
+        QApplication::setActiveWindow(&form());
+        if (!QTest::qWaitForWindowExposed(&form()))
             qWarning("the window was not exposed");
-        return *window;
+        return form();
     }
+
+    toolkit::QtForm& form() const { return dynamic_cast<toolkit::QtForm&>(window->form()); }
 
     template <typename T> T* control(const char* name) const
     {
-        return window->findChild<T*>(QString::fromLatin1(name));
+        return form().findChild<T*>(QString::fromLatin1(name));
     }
     toolkit::DriveListBox* drive1() const { return control<toolkit::DriveListBox>("Drive1"); }
     toolkit::FolderListBox* dir1() const { return control<toolkit::FolderListBox>("Dir1"); }
@@ -70,6 +75,7 @@ struct WindowFixture {
     runtime::PosixFileServices real;
     FakeFileServices files{real};
     RecordingDialogs dialogs;
+    toolkit::QtToolkit qt;
     std::unique_ptr<frmFile> window;
 };
 
