@@ -1,11 +1,13 @@
 #include "drive_list_box.h"
 
 #include "display_text.h"
+#include "qt_controls.h"
 #include "runtime/failure.h"
 
 #include <filesystem>
 #include <system_error>
 
+#include <QEvent>
 #include <QSignalBlocker>
 #include <QStyle>
 
@@ -120,6 +122,25 @@ void DriveListBox::onActivated(int index)
         return;
     m_current = index;
     emit change();
+}
+
+void DriveListBox::paintEvent(QPaintEvent* event)
+{
+    QComboBox::paintEvent(event);
+    if (hasFocus())
+        DrawFocusFrame(this);
+}
+
+void DriveListBox::focusInEvent(QFocusEvent* event)
+{
+    QComboBox::focusInEvent(event);
+    update();
+}
+
+void DriveListBox::focusOutEvent(QFocusEvent* event)
+{
+    QComboBox::focusOutEvent(event);
+    update();
 }
 
 } // namespace toolkit

@@ -35,6 +35,9 @@ signals:
     void change();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     /// Reads the drives again before dropping down, so a volume mounted meanwhile shows.
     void showPopup() override;
 

@@ -1,8 +1,10 @@
 #include "file_list_box.h"
 
 #include "display_text.h"
+#include "qt_controls.h"
 #include "runtime/list_contents.h"
 
+#include <QEvent>
 #include <QKeyEvent>
 
 namespace toolkit {
@@ -115,6 +117,33 @@ std::string FileListBox::selectedName() const
     if (entry == nullptr || !entry->isSelected())
         return {};
     return entry->data(kNameRole).toByteArray().toStdString();
+}
+
+void FileListBox::paintEvent(QPaintEvent* event)
+{
+    QListWidget::paintEvent(event);
+    if (hasFocus())
+        DrawFocusFrame(viewport());
+}
+
+void FileListBox::scrollContentsBy(int dx, int dy)
+{
+    QListWidget::scrollContentsBy(dx, dy);
+    // Scrolling moves the pixels, the focus frame's among them: draw it afresh.
+    if (hasFocus())
+        viewport()->update();
+}
+
+void FileListBox::focusInEvent(QFocusEvent* event)
+{
+    QListWidget::focusInEvent(event);
+    viewport()->update();
+}
+
+void FileListBox::focusOutEvent(QFocusEvent* event)
+{
+    QListWidget::focusOutEvent(event);
+    viewport()->update();
 }
 
 } // namespace toolkit

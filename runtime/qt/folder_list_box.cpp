@@ -1,11 +1,13 @@
 #include "folder_list_box.h"
 
 #include "display_text.h"
+#include "qt_controls.h"
 #include "runtime/failure.h"
 #include "runtime/list_contents.h"
 
 #include <algorithm>
 
+#include <QEvent>
 #include <QKeyEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -150,6 +152,33 @@ void FolderListBox::onDoubleClicked(QListWidgetItem* item)
     } catch (const runtime::Failure& failure) {
         emit openFailed(target, failure.number(), failure.description());
     }
+}
+
+void FolderListBox::paintEvent(QPaintEvent* event)
+{
+    QListWidget::paintEvent(event);
+    if (hasFocus())
+        DrawFocusFrame(viewport());
+}
+
+void FolderListBox::scrollContentsBy(int dx, int dy)
+{
+    QListWidget::scrollContentsBy(dx, dy);
+    // Scrolling moves the pixels, the focus frame's among them: draw it afresh.
+    if (hasFocus())
+        viewport()->update();
+}
+
+void FolderListBox::focusInEvent(QFocusEvent* event)
+{
+    QListWidget::focusInEvent(event);
+    viewport()->update();
+}
+
+void FolderListBox::focusOutEvent(QFocusEvent* event)
+{
+    QListWidget::focusOutEvent(event);
+    viewport()->update();
 }
 
 } // namespace toolkit

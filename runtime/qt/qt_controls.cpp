@@ -7,6 +7,15 @@
 
 namespace toolkit {
 
+void DrawFocusFrame(QWidget* list)
+{
+    QPainter painter(list);
+    QPen pen(list->palette().color(QPalette::Highlight));
+    pen.setWidth(2);
+    painter.setPen(pen);
+    painter.drawRect(list->rect().adjusted(1, 1, -1, -1));
+}
+
 void QtLabel::setCaption(const std::string& text)
 {
     m_caption = text;

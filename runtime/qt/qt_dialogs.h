@@ -10,6 +10,7 @@
 #include <QWidget>
 
 class QWidget;
+class QLabel;
 class QProgressBar;
 
 namespace toolkit {
@@ -49,6 +50,8 @@ private:
     QElapsedTimer m_sinceDrawn;
     QPointer<QWidget> m_box; ///< may go with the window it belongs to
     QProgressBar* m_bar{nullptr};
+    QLabel* m_label{nullptr};
+    runtime::CopyStage m_stage{runtime::CopyStage::Copying};
     std::unique_ptr<InputBlocker> m_blocker;
 };
 

@@ -26,16 +26,20 @@ void TestQtDialogs::messageBoxHasOkOnlyAndTheProgramsTitle()
     QString caption;
     QString text;
     int buttons = -1;
+    int width = 0;
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         QVERIFY(box != nullptr);
         caption = box->windowTitle();
+        width = box->width() - QFontMetrics(box->font()).horizontalAdvance(caption);
         text = box->text();
         buttons = static_cast<int>(box->buttons().size());
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     });
     dialogs.msgBox("first line\r\nsecond line");
     QCOMPARE(caption, QStringLiteral("Orvalis Upgrade"));
+    // Room for the caption beside the title bar's icon and close button, however short the text.
+    QVERIFY2(width >= 100, qPrintable(QString::number(width)));
     QCOMPARE(text, QStringLiteral("first line\nsecond line"));
     QCOMPARE(buttons, 1);
 }
@@ -67,7 +71,11 @@ void TestQtDialogs::longCopyShowsProgressAndTakesNoInput()
     QWidget* box = dialogs.progressBox();
     QVERIFY(box != nullptr);
     QVERIFY(box->isVisible());
-    QCOMPARE(box->findChild<QProgressBar*>()->value(), 25);
+    // The bar runs through copying, saving and checking, a third each, and says which.
+    auto* bar = box->findChild<QProgressBar*>();
+    auto* label = box->findChild<QLabel*>();
+    QCOMPARE(bar->value(), 8);
+    QCOMPARE(label->text(), QStringLiteral("Copying the upgrade file..."));
 
     // Neither clicks, keys nor the title bar's close get through while the copy runs.
     QTest::mouseClick(button, Qt::LeftButton);
@@ -76,8 +84,14 @@ void TestQtDialogs::longCopyShowsProgressAndTakesNoInput()
     QVERIFY(!window.windowHandle()->close());
     QVERIFY(window.isVisible());
     QTest::qWait(50);
-    dialogs.copyProgress(runtime::CopyStage::Copying, 1000, 1000);
-    QCOMPARE(box->findChild<QProgressBar*>()->value(), 100);
+    dialogs.copyProgress(runtime::CopyStage::Saving, 0, 1);
+    QCOMPARE(bar->value(), 33);
+    QCOMPARE(label->text(), QStringLiteral("Saving the upgrade file..."));
+    dialogs.copyProgress(runtime::CopyStage::Checking, 500, 1000);
+    QCOMPARE(bar->value(), 83);
+    QCOMPARE(label->text(), QStringLiteral("Checking the copy..."));
+    dialogs.copyProgress(runtime::CopyStage::Checking, 1000, 1000);
+    QCOMPARE(bar->value(), 100);
     QCOMPARE(presses.count(), 0);
 
     dialogs.copyEnded();

@@ -1,5 +1,6 @@
 #include "window_fixture.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -18,7 +19,8 @@ private slots:
     void firstFocusAndTabOrderInBothStates();
     void panelButtonsAreWhatLiesOnTop();
     void enterPressesOnlyAFocusedButtonAndEscapeNothing();
-    void listsAreNamedForScreenReaders();
+    void screenReadersSeeNamesRolesAndLabels();
+    void focusShowsOnListsAndPanel();
     void colours();
 };
 
@@ -169,6 +171,7 @@ void TestWindowLayout::windowFrameAndIcon()
     QVERIFY(flags & Qt::WindowCloseButtonHint);
     QVERIFY(flags & Qt::MSWindowsFixedSizeDialogHint);
     QVERIFY(!window.windowIcon().isNull());
+    QVERIFY(!QApplication::windowIcon().isNull()); // the message boxes' icon too
     QCOMPARE(window.windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
     const QRect screen = window.screen()->availableGeometry();
     QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
@@ -185,7 +188,8 @@ void TestWindowLayout::firstFocusAndTabOrderInBothStates()
     QCOMPARE(focusAfterTab(), f.fileList1());
 
     QVERIFY(f.panel()->isHidden());
-    QTest::keyClick(f.fileList1(), Qt::Key_Space); // selecting by keys is a click too
+    // Moving onto the only file with the keys selects it, a click as with the mouse.
+    QTest::keyClick(f.fileList1(), Qt::Key_Down);
     QVERIFY(f.panel()->isVisible());
     QCOMPARE(focusAfterTab(), f.dir1());
     QCOMPARE(focusAfterTab(), f.drive1());
@@ -243,13 +247,43 @@ void TestWindowLayout::enterPressesOnlyAFocusedButtonAndEscapeNothing()
     QCOMPARE(window.windowTitle(), QStringLiteral("Open File From..."));
 }
 
-void TestWindowLayout::listsAreNamedForScreenReaders()
+void TestWindowLayout::screenReadersSeeNamesRolesAndLabels()
 {
     WindowFixture f;
-    f.start();
+    QWidget& window = f.start();
     QCOMPARE(f.drive1()->accessibleName(), QStringLiteral("Drive:"));
     QCOMPARE(f.dir1()->accessibleName(), QStringLiteral("Folder:"));
     QCOMPARE(f.fileList1()->accessibleName(), QStringLiteral("Upgrade File Name:"));
+    QCOMPARE(f.panel()->accessibleName(), QStringLiteral("Upgrade with this file..."));
+    QCOMPARE(QAccessible::queryAccessibleInterface(&window)->role(), QAccessible::Dialog);
+    // The drive list is labelled by its caption: the bridge names a drop-down by its value
+    // and tells its label through this relation.
+    const auto relations = QAccessible::queryAccessibleInterface(f.drive1())->relations(QAccessible::Label);
+    QCOMPARE(relations.size(), 1);
+    QCOMPARE(relations.front().first->object(), f.control<QObject>("lblDrive"));
+}
+
+void TestWindowLayout::focusShowsOnListsAndPanel()
+{
+    WindowFixture f;
+    f.start();
+    const auto edge = [](QWidget* w) {
+        return w->grab().toImage().pixelColor(1, w->height() / 2);
+    };
+    QWidget* file = f.fileList1();
+    const QColor highlight = file->palette().color(QPalette::Highlight);
+    QCOMPARE(edge(file), highlight);
+    QVERIFY(edge(f.dir1()) != highlight);
+    f.dir1()->setFocus();
+    QCOMPARE(edge(f.dir1()), highlight);
+    QVERIFY(edge(file) != highlight);
+
+    // The panel draws a focus rectangle inside its border while it has the focus.
+    testsupport::clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
+    f.panel()->setFocus();
+    const QImage focused = f.panel()->grab().toImage();
+    f.pushButton("cmdOpenOK")->setFocus();
+    QVERIFY(f.panel()->grab().toImage() != focused);
 }
 
 void TestWindowLayout::colours()
