@@ -27,6 +27,7 @@ public:
         bool useTmpFile{true};         ///< O_TMPFILE for the copy
         bool useRenameNoReplace{true}; ///< renameat2(RENAME_NOREPLACE)
         bool useHardLinks{true};       ///< link(2) for linkFile
+        bool useExchange{true};        ///< renameat2(RENAME_EXCHANGE) for exchangeFiles
     };
 
     PosixFileServices();
@@ -39,6 +40,9 @@ public:
     void renameFile(const std::string& from, const std::string& to) override;
     bool linkFile(const std::string& from, const std::string& to) override;
     void replaceFile(const std::string& from, const std::string& to) override;
+    bool exchangeFiles(const std::string& a, const std::string& b) override;
+    bool isRegularFile(const std::string& path) override;
+    std::unique_ptr<FolderLock> lockFolder(const std::string& folder) override;
     void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
                   const CopyProgress& progress) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
