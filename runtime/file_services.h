@@ -131,7 +131,7 @@ public:
 
     /// The subfolders and the files (regular files, links to them) of `folder`, in no
     /// particular order; "." and "..", and entries of any other kind, are left out.
-    /// Fails when the folder cannot be read.
+    /// Reads the folder afresh at every call. Fails when the folder cannot be read.
     virtual std::vector<FolderEntry> listFolder(const std::string& folder) = 0;
 };
 
