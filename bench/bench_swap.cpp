@@ -243,7 +243,7 @@ int main(int argc, char** argv)
                 [&] { return bench.floorFromElsewhere(); });
             std::printf("%s\n",
                         bench::TableRow("Swap, " + mib + " upgrade file from another folder", "ms",
-                                        bench::Summarise(copy.tool), bench::Summarise(copy.floor), 1.1)
+                                        bench::Summarise(copy.tool), bench::Summarise(copy.floor), 0.6)
                             .c_str());
             std::fflush(stdout);
             const bench::Pairs inPlace = bench::RunInTurns(

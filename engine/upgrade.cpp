@@ -4,6 +4,8 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
 
+#include <memory>
+
 namespace engine {
 
 using modNoCase::FileExists;
@@ -20,10 +22,11 @@ namespace {
 
 // What one run has changed so far, so that a failure can put it back.
 struct Done {
-    bool copied{false};    // "Orvalis.ugx" was copied into the application folder
-    bool keptOld{false};   // "Orvalis.old" now holds the previous executable
-    bool linked{false};    // ... as a second name, so "Orvalis.exe" is still there
-    bool installed{false}; // the upgrade file is "Orvalis.exe"
+    bool copied{false};       // "Orvalis.ugx" was copied into the application folder
+    bool upgradeAsOld{false}; // the upgrade file is named "Orvalis.old", ready to trade names
+    bool keptOld{false};      // "Orvalis.old" now holds the previous executable
+    bool linked{false};       // ... as a second name, so "Orvalis.exe" is still there
+    bool installed{false};    // the upgrade file is "Orvalis.exe"
 };
 
 // Puts the application folder back as this run found it, as far as anything matters:
@@ -31,6 +34,14 @@ struct Done {
 bool undo(const Done& done, const std::string& app, runtime::FileServices& files)
 {
     bool restored = true;
+    if (done.upgradeAsOld) {
+        try {
+            files.renameFile(app + kOldName, app + kUpgradeName);
+        } catch (const runtime::Failure&) {
+            // "Orvalis.exe" is untouched; the next run removes "Orvalis.old" as it would any.
+            return true;
+        }
+    }
     if (done.keptOld) {
         try {
             if (done.linked)
@@ -51,6 +62,38 @@ bool undo(const Done& done, const std::string& app, runtime::FileServices& files
     return restored;
 }
 
+// Makes the upgrade file "Orvalis.exe" and the previous executable "Orvalis.old", the
+// latter's name being free, so that "Orvalis.exe" never goes missing where the file system
+// allows: a second name for the executable where it has hard links, else the upgrade file
+// named "Orvalis.old" trading names with "Orvalis.exe" in one step (a crash in between
+// leaves the executable untouched and an "Orvalis.old" the next run removes), and two
+// renames only where it can do neither.
+void install(Done& done, const std::string& app, runtime::FileServices& files)
+{
+    done.linked = files.linkFile(app + kExeName, app + kOldName);
+    if (done.linked) {
+        done.keptOld = true;
+        files.matchPermissions(app + kOldName, app + kUpgradeName);
+        files.replaceFile(app + kUpgradeName, app + kExeName);
+        done.installed = true;
+        return;
+    }
+    files.matchPermissions(app + kExeName, app + kUpgradeName);
+    files.renameFile(app + kUpgradeName, app + kOldName);
+    done.upgradeAsOld = true;
+    if (files.exchangeFiles(app + kOldName, app + kExeName)) {
+        done.upgradeAsOld = false;
+        done.keptOld = done.installed = true;
+        return;
+    }
+    files.renameFile(app + kOldName, app + kUpgradeName);
+    done.upgradeAsOld = false;
+    files.renameFile(app + kExeName, app + kOldName);
+    done.keptOld = true;
+    files.renameFile(app + kUpgradeName, app + kExeName);
+    done.installed = true;
+}
+
 } // namespace
 
 SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& files, runtime::Dialogs& dialogs)
@@ -62,11 +105,20 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
     const std::string& app = state.strAppFolder;
     const std::string& source = state.strChosenFolder.empty() ? state.strBrowseFolder : state.strChosenFolder;
     Done done;
+    std::unique_ptr<runtime::FolderLock> lock; // held until the failure, if any, is dealt with
     try {
+        lock = files.lockFolder(app);
+        if (!lock) {
+            dialogs.msgBox(kMsgBusy);
+            return SwapOutcome::Failed;
+        }
         if (!FileExists(files, app, kExeName))
             throw runtime::Failure(runtime::kFileNotFound);
-        // An upgrade file already in the application folder is the one installed.
+        // An upgrade file already in the application folder is the one installed, provided
+        // it is a file of its own: a link would make "Orvalis.exe" lead wherever it leads.
         const bool inPlace = FileExists(files, app, kUpgradeName);
+        if (inPlace && !files.isRegularFile(app + kUpgradeName))
+            throw runtime::Failure(runtime::kPathFileAccessError);
         if (!inPlace && !FileExists(files, source, kUpgradeName))
             throw runtime::Failure(runtime::kFileNotFound);
 
@@ -84,27 +136,20 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
         if (FileExists(files, app, kOldName))
             RemoveFile(files, dialogs, app, kOldName); // reports its own failure; the next step then fails
 
-        // Keep the previous executable as "Orvalis.old" under a second name where the file
-        // system allows, so that "Orvalis.exe" never goes missing; else rename it.
-        done.linked = files.linkFile(app + kExeName, app + kOldName);
-        if (!done.linked)
-            files.renameFile(app + kExeName, app + kOldName);
-        done.keptOld = true;
-
-        files.matchPermissions(app + kOldName, app + kUpgradeName);
-        if (done.linked)
-            files.replaceFile(app + kUpgradeName, app + kExeName);
-        else
-            files.renameFile(app + kUpgradeName, app + kExeName);
-        done.installed = true;
+        install(done, app, files);
 
         files.flushFolder(app);
         dialogs.msgBox(kMsgSuccess);
         return SwapOutcome::Upgraded;
     } catch (const runtime::Failure&) {
         dialogs.copyEnded();
-        // Once the upgrade is in place, putting the old one back would be the worse choice.
-        if (!done.installed && !undo(done, app, files)) {
+        // Once the upgrade is in place, putting the old one back would be the worse choice,
+        // and swapping again would throw the previous version away: the user is told so.
+        if (done.installed) {
+            dialogs.msgBox(kMsgInstalledUnconfirmed);
+            return SwapOutcome::InstalledButFailed;
+        }
+        if (!undo(done, app, files)) {
             dialogs.msgBox(NotRestoredMessage(app));
             return SwapOutcome::Failed;
         }

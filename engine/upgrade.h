@@ -18,6 +18,12 @@ inline constexpr const char* kMsgFailure =
     "Unable to upgrade file. Make sure the file is not write protected.\r\n"
     "Contact us if you continue to have problems upgrading the software.";
 inline constexpr const char* kMsgChooseUpgrade = "Please choose the upgrade file Orvalis.ugx.";
+inline constexpr const char* kMsgBusy =
+    "Another upgrade of this folder is running. Wait for it to finish, then try again.";
+inline constexpr const char* kMsgInstalledUnconfirmed =
+    "The upgrade is installed, but it could not be confirmed on disk. Please do not run the upgrade "
+    "again.\r\n"
+    "Contact us if you continue to have problems upgrading the software.";
 
 /// The message shown when an upgrade failed and the previous executable could not be
 /// given its name back, so the user must do it by hand in `appFolder`.
@@ -43,10 +49,12 @@ enum class SwapOutcome {
 /// Installs the chosen upgrade file as "Orvalis.exe" in the application folder, keeping
 /// the previous executable as "Orvalis.old", and tells the user how it went.
 ///
-/// Nothing is touched unless "Orvalis.exe" and an upgrade file to install are there. The
-/// upgrade file is the application folder's own "Orvalis.ugx" if it has one, else a
-/// verified copy of the one the user chose. A failure before the upgrade file has become
-/// "Orvalis.exe" undoes what this run did, so the folder keeps its executable.
+/// Nothing is touched unless "Orvalis.exe" and an upgrade file to install are there, and no
+/// other swap of the same folder is running. The upgrade file is the application folder's
+/// own "Orvalis.ugx" if it has one (and it is a regular file, not a link or a device), else
+/// a verified copy of the one the user chose. A failure before the upgrade file has become
+/// "Orvalis.exe" undoes what this run did, so the folder keeps its executable; a failure
+/// after that gives InstalledButFailed.
 SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& files, runtime::Dialogs& dialogs);
 
 } // namespace engine

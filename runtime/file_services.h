@@ -27,6 +27,8 @@ enum Attribute : int {
 enum class CopyStage { Copying, Saving, Checking };
 
 /// Called while a copy runs: the stage, and the bytes of it done so far out of `total`.
+/// Each stage is reported from 0 to `total`, and no step of the copy runs long between two
+/// calls.
 using CopyProgress = std::function<void(CopyStage stage, std::uint64_t done, std::uint64_t total)>;
 
 /// One entry of a folder as the folder and file lists need it.
@@ -42,6 +44,13 @@ struct Drive {
     std::string root; ///< folder text of the drive's root: "C:\\", "/", "/media/usb/"
 
     friend bool operator==(const Drive&, const Drive&) = default;
+};
+
+/// Held while one swap works on an application folder; letting it go frees the folder for
+/// the next one.
+class FolderLock {
+public:
+    virtual ~FolderLock() = default;
 };
 
 /// The file, folder and drive operations of the platform. Paths are bytes and are
@@ -78,14 +87,29 @@ public:
     /// Moves `from` over `to` in one atomic step, replacing `to` if it exists.
     virtual void replaceFile(const std::string& from, const std::string& to) = 0;
 
+    /// Swaps the names of the two existing entries `a` and `b` in one atomic step. Returns
+    /// false, changing nothing, when the file system cannot do that.
+    virtual bool exchangeFiles(const std::string& a, const std::string& b) = 0;
+
+    /// Whether `path` is a regular file itself: not a link (whatever it leads to), a folder,
+    /// a device or a pipe. A missing path gives false; any other error is a failure.
+    virtual bool isRegularFile(const std::string& path) = 0;
+
+    /// Locks the folder against a second swap of it, by this or another process, until the
+    /// lock is destroyed; writes nothing. Returns null when someone else holds it. Where the
+    /// file system cannot lock, the lock returned holds nothing.
+    virtual std::unique_ptr<FolderLock> lockFolder(const std::string& folder) = 0;
+
     /// Copies the regular file `from` to `to`, which must not exist. `to` appears only
-    /// when the copy is complete, flushed to disk and compared equal to its source; on a
+    /// when the copy is complete, flushed to disk and compared equal to its source, and the
+    /// source kept its size and times (it was not changed meanwhile); on a
     /// file system that cannot create an unnamed file the copy is written under the name
     /// `partPath` first, which is removed again on failure. Nothing is left behind on failure.
     virtual void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
                           const CopyProgress& progress) = 0;
 
-    /// Gives `target` the permissions (and, where the process may, the owner) of `reference`.
+    /// Gives `target` the permissions of `reference` and, as far as the process may, its
+    /// owner, access control list, extended attributes and file capabilities.
     virtual void matchPermissions(const std::string& reference, const std::string& target) = 0;
 
     /// Flushes a folder's entries to disk, so renames in it survive a power cut.
@@ -107,7 +131,7 @@ public:
 
     /// The subfolders and the files (regular files, links to them) of `folder`, in no
     /// particular order; "." and "..", and entries of any other kind, are left out.
-    /// Fails when the folder cannot be read.
+    /// Reads the folder afresh at every call. Fails when the folder cannot be read.
     virtual std::vector<FolderEntry> listFolder(const std::string& folder) = 0;
 };
 

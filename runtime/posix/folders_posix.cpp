@@ -7,11 +7,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace runtime {
@@ -178,51 +179,59 @@ std::string PosixFileServices::driveCurrentFolder(const Drive& drive)
 
 namespace {
 
-// The window's two lists read the same folder within one action; a listing lives that long.
-constexpr auto kReuseFor = std::chrono::seconds(2);
-// Folder times tick coarsely (every 2 s on FAT), so a change in the same tick as a read
-// could leave them as they were. Only folders left alone for longer than that are reused.
-constexpr std::int64_t kSettledNs = 3'000'000'000;
-// How many listings are kept: the folder list's and the file list's.
-constexpr std::size_t kListingsKept = 2;
+constexpr unsigned char kDir = DT_DIR, kReg = DT_REG, kUnknown = DT_UNKNOWN;
 
-std::int64_t nanoseconds(const timespec& t)
+struct RawEntry {
+    std::string name;
+    unsigned char type; // DT_DIR, DT_REG, or what readdir said when it needs a closer look
+};
+
+// Below this many entries to look at, starting threads costs more than it saves.
+constexpr std::size_t kStatsPerThread = 64;
+constexpr std::size_t kMostThreads = 4;
+
+// Gives each link, and each entry whose kind readdir did not tell, the kind of what it
+// leads to: DT_DIR, DT_REG or DT_UNKNOWN (left out). One look per entry; on network and
+// FUSE file systems each look waits for a reply, so a few threads take slices of them.
+void resolveKinds(int dirFd, std::vector<RawEntry>& raw, const std::vector<std::size_t>& unknown)
 {
-    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    const auto look = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            RawEntry& e = raw[unknown[i]];
+            struct stat st {};
+            if (::fstatat(dirFd, e.name.c_str(), &st, 0) != 0)
+                e.type = kUnknown; // a dangling link leads nowhere the lists could go
+            else
+                e.type = S_ISDIR(st.st_mode) ? kDir : S_ISREG(st.st_mode) ? kReg : kUnknown;
+        }
+    };
+    const std::size_t threads = std::min(kMostThreads, unknown.size() / kStatsPerThread);
+    std::vector<std::thread> helpers;
+    std::size_t done = 0;
+    if (threads > 1) {
+        const std::size_t slice = unknown.size() / threads;
+        try {
+            for (std::size_t t = 0; t + 1 < threads; ++t, done += slice)
+                helpers.emplace_back(look, done, done + slice);
+        } catch (const std::system_error&) {
+            // No more threads to be had: this one does the rest.
+        }
+    }
+    look(done, unknown.size());
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 } // namespace
 
 std::vector<FolderEntry> PosixFileServices::listFolder(const std::string& folder)
 {
-    timespec wallClock{};
-    ::clock_gettime(CLOCK_REALTIME, &wallClock);
-    const auto readAt = std::chrono::steady_clock::now();
-    struct stat st {};
-    const bool known = ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    const unsigned user = ::geteuid();
-    if (known) {
-        for (const Listing& l : m_listings) {
-            if (l.folder == folder && l.device == st.st_dev && l.inode == st.st_ino &&
-                l.modifiedNs == nanoseconds(st.st_mtim) && l.changedNs == nanoseconds(st.st_ctim) &&
-                l.user == user && readAt - l.readAt < kReuseFor)
-                return l.entries;
-        }
-    }
-    bool typesKnown = true;
-    std::vector<FolderEntry> entries = readFolder(folder, typesKnown);
+    std::vector<FolderEntry> entries = readFolder(folder);
     ++m_foldersRead;
-    std::erase_if(m_listings, [&](const Listing& l) { return l.folder == folder; });
-    if (known && typesKnown && nanoseconds(st.st_mtim) < nanoseconds(wallClock) - kSettledNs) {
-        m_listings.insert(m_listings.begin(), Listing{folder, st.st_dev, st.st_ino, nanoseconds(st.st_mtim),
-                                                      nanoseconds(st.st_ctim), user, readAt, entries});
-        if (m_listings.size() > kListingsKept)
-            m_listings.pop_back();
-    }
     return entries;
 }
 
-std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder, bool& typesKnown)
+std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder)
 {
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
@@ -230,8 +239,8 @@ std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder
             throw Failure(kPathNotFound);
         throwErrno(errno, folder);
     }
-    const int dirFd = ::dirfd(dir);
-    std::vector<FolderEntry> entries;
+    std::vector<RawEntry> raw;
+    std::vector<std::size_t> unknown; // links, and entries of a kind readdir did not report
     errno = 0;
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
@@ -239,24 +248,27 @@ std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder
             continue;
         // The entry type from readdir is enough for most entries; only links and file
         // systems that do not report a type need a look at the entry itself.
-        unsigned char type = e->d_type;
-        if (type == DT_LNK || type == DT_UNKNOWN) {
-            typesKnown = false;
-            struct stat st {};
-            if (::fstatat(dirFd, e->d_name, &st, 0) != 0) {
-                errno = 0;
-                continue; // a dangling link leads nowhere the lists could go
-            }
-            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
-        }
-        if (type == DT_DIR || type == DT_REG)
-            entries.push_back({name, type == DT_DIR, name[0] == '.'});
+        const unsigned char type = m_options.useEntryTypes ? e->d_type : kUnknown;
+        if (type == DT_LNK || type == DT_UNKNOWN)
+            unknown.push_back(raw.size());
+        raw.push_back({name, type});
         errno = 0;
     }
     const int err = errno;
-    ::closedir(dir);
-    if (err != 0)
+    if (err != 0) {
+        ::closedir(dir);
         throwErrno(err, folder);
+    }
+    resolveKinds(::dirfd(dir), raw, unknown);
+    ::closedir(dir);
+    std::vector<FolderEntry> entries;
+    entries.reserve(raw.size());
+    for (RawEntry& e : raw) {
+        if (e.type == DT_DIR || e.type == DT_REG) {
+            const bool hidden = e.name[0] == '.';
+            entries.push_back({std::move(e.name), e.type == DT_DIR, hidden});
+        }
+    }
     return entries;
 }
 

@@ -2,7 +2,6 @@
 
 #include "runtime/file_services.h"
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -13,12 +12,8 @@ namespace runtime {
 /// Read-only is the owner's write permission and a dot file is hidden; names compare
 /// exactly, as the file system does. Only regular files and links count as files.
 ///
-/// listFolder serves a folder listed again within two seconds from the previous read
-/// when the folder is provably unchanged: the same inode, owner of the process, change and
-/// modification times, and a modification time more than three seconds older than that
-/// read, so that a change in the same tick of the folder's clock cannot hide. Listings with
-/// links are always read afresh, since a link's target can change without its folder.
-/// One thread at a time.
+/// listFolder reads the folder at every call; where the file system does not tell the kinds
+/// of the entries, it looks at them with a few threads at once. One thread at a time calls in.
 class PosixFileServices : public FileServices {
 public:
     /// Switches that turn off kernel features, so tests can walk the fallbacks that
@@ -27,6 +22,8 @@ public:
         bool useTmpFile{true};         ///< O_TMPFILE for the copy
         bool useRenameNoReplace{true}; ///< renameat2(RENAME_NOREPLACE)
         bool useHardLinks{true};       ///< link(2) for linkFile
+        bool useExchange{true};        ///< renameat2(RENAME_EXCHANGE) for exchangeFiles
+        bool useEntryTypes{true};      ///< the entry kinds readdir reports (d_type)
     };
 
     PosixFileServices();
@@ -39,6 +36,9 @@ public:
     void renameFile(const std::string& from, const std::string& to) override;
     bool linkFile(const std::string& from, const std::string& to) override;
     void replaceFile(const std::string& from, const std::string& to) override;
+    bool exchangeFiles(const std::string& a, const std::string& b) override;
+    bool isRegularFile(const std::string& path) override;
+    std::unique_ptr<FolderLock> lockFolder(const std::string& folder) override;
     void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
                   const CopyProgress& progress) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
@@ -52,23 +52,9 @@ public:
     std::size_t foldersRead() const { return m_foldersRead; }
 
 private:
-    struct Listing {
-        std::string folder;
-        std::uint64_t device{0};
-        std::uint64_t inode{0};
-        std::int64_t modifiedNs{0};
-        std::int64_t changedNs{0};
-        unsigned user{0};
-        std::chrono::steady_clock::time_point readAt;
-        std::vector<FolderEntry> entries;
-    };
-
-    /// Reads the folder; `typesKnown` is cleared when an entry's kind needed a look at what
-    /// it points to.
-    std::vector<FolderEntry> readFolder(const std::string& folder, bool& typesKnown);
+    std::vector<FolderEntry> readFolder(const std::string& folder);
 
     Options m_options;
-    std::vector<Listing> m_listings; ///< the folders read last, newest first
     std::size_t m_foldersRead{0};
     std::string m_startFolder; ///< the working folder when the services were made
 };

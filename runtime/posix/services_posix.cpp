@@ -4,12 +4,17 @@
 #include "runtime/failure.h"
 #include "runtime/posix/posix_file_services.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
+#include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -74,37 +79,59 @@ void chmodEntry(int fd, const std::string& path, mode_t mode)
         throwErrno(errno, path);
 }
 
-bool sameBytes(int a, int b, std::uint64_t size)
+// A buffer that starts on a page, as the kernel copies fastest into; a plain vector of
+// that size starts a few bytes into one and halves the speed of reading into it.
+class PageBuffer {
+public:
+    static constexpr std::size_t kAlign = 4096;
+    explicit PageBuffer(std::size_t size) : m_data(static_cast<char*>(std::aligned_alloc(kAlign, size)))
+    {
+        if (m_data == nullptr)
+            throw std::bad_alloc();
+    }
+    ~PageBuffer() { std::free(m_data); }
+    PageBuffer(const PageBuffer&) = delete;
+    PageBuffer& operator=(const PageBuffer&) = delete;
+    char* data() const { return m_data; }
+
+private:
+    char* m_data;
+};
+
+// Reads exactly `want` bytes at `offset` unless the file ends first; false on an error or
+// an early end.
+bool readAll(int fd, char* buffer, std::size_t want, std::uint64_t offset)
+{
+    for (std::size_t got = 0; got < want;) {
+        const ssize_t n = ::pread(fd, buffer + got, want - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Whether `a` and `b` hold the same `size` bytes from the start, reported as the Checking
+// stage every `kReportEvery` bytes.
+bool sameBytes(int a, int b, std::uint64_t size, const CopyProgress& progress)
 {
     constexpr std::size_t kBlock = 1 << 20;
-    std::vector<char> bufA(kBlock), bufB(kBlock);
+    constexpr std::uint64_t kReportEvery = 16 << 20;
+    const PageBuffer bufA(kBlock), bufB(kBlock);
     ::posix_fadvise(a, 0, 0, POSIX_FADV_SEQUENTIAL);
     ::posix_fadvise(b, 0, 0, POSIX_FADV_SEQUENTIAL);
-    std::uint64_t offset = 0;
-    while (offset < size) {
+    if (progress)
+        progress(CopyStage::Checking, 0, size);
+    for (std::uint64_t offset = 0; offset < size;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, size - offset));
-        for (std::size_t got = 0; got < want;) {
-            const auto off = static_cast<off_t>(offset + got);
-            const ssize_t ra = ::pread(a, bufA.data() + got, want - got, off);
-            if (ra < 0 && errno == EINTR)
-                continue;
-            if (ra <= 0)
-                return false;
-            std::size_t gotB = 0;
-            while (gotB < static_cast<std::size_t>(ra)) {
-                const ssize_t rb = ::pread(b, bufB.data() + got + gotB, static_cast<std::size_t>(ra) - gotB,
-                                           off + static_cast<off_t>(gotB));
-                if (rb < 0 && errno == EINTR)
-                    continue;
-                if (rb <= 0)
-                    return false;
-                gotB += static_cast<std::size_t>(rb);
-            }
-            got += static_cast<std::size_t>(ra);
-        }
-        if (std::memcmp(bufA.data(), bufB.data(), want) != 0)
+        if (!readAll(a, bufA.data(), want, offset) || !readAll(b, bufB.data(), want, offset) ||
+            std::memcmp(bufA.data(), bufB.data(), want) != 0)
             return false;
         offset += want;
+        if (progress && (offset % kReportEvery == 0 || offset == size))
+            progress(CopyStage::Checking, offset, size);
     }
     return true;
 }
@@ -117,8 +144,23 @@ void copyBytes(int in, int out, std::uint64_t total, const std::string& from, co
 {
     constexpr std::size_t kChunk = 16 << 20;
     enum { kCopyRange, kSendFile, kReadWrite } path = kCopyRange;
+    constexpr std::size_t kBufferSize = 1 << 20;
     std::uint64_t done = 0;
-    std::vector<char> buffer;
+    std::optional<PageBuffer> buffer;
+    // Each chunk is sent to the disk as soon as it is copied, and the one before is waited
+    // for, so that the copy goes at the disk's pace and the flush at the end is short.
+    // Errors here are the final flush's to report; on file systems without the call it does nothing.
+    std::uint64_t sent = 0, settled = 0; // the bytes up to `sent` are on their way, up to `settled` written
+    const auto writeBack = [&](std::uint64_t upTo) {
+        if (sent > settled)
+            ::sync_file_range(out, static_cast<off_t>(settled), static_cast<off_t>(sent - settled),
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                  SYNC_FILE_RANGE_WAIT_AFTER);
+        settled = sent;
+        ::sync_file_range(out, static_cast<off_t>(sent), static_cast<off_t>(upTo - sent),
+                          SYNC_FILE_RANGE_WRITE);
+        sent = upTo;
+    };
     if (progress)
         progress(CopyStage::Copying, 0, total);
     for (;;) {
@@ -142,20 +184,19 @@ void copyBytes(int in, int out, std::uint64_t total, const std::string& from, co
                 continue;
             }
         } else {
-            if (buffer.empty())
-                buffer.resize(1 << 20);
-            n = ::pread(in, buffer.data(), buffer.size(), static_cast<off_t>(done));
+            if (!buffer)
+                buffer.emplace(kBufferSize);
+            n = ::pread(in, buffer->data(), kBufferSize, static_cast<off_t>(done));
             if (n < 0 && errno != EINTR)
                 throwErrno(errno, from);
-            for (ssize_t written = 0; n > 0 && written < n;) {
-                const ssize_t w =
-                    ::pwrite(out, buffer.data() + written, static_cast<std::size_t>(n - written),
-                             static_cast<off_t>(done) + written);
+            for (ssize_t put = 0; n > 0 && put < n;) {
+                const ssize_t w = ::pwrite(out, buffer->data() + put, static_cast<std::size_t>(n - put),
+                                           static_cast<off_t>(done) + put);
                 if (w < 0 && errno == EINTR)
                     continue;
                 if (w < 0)
                     throwErrno(errno, to);
-                written += w;
+                put += w;
             }
         }
         if (n < 0) {
@@ -169,6 +210,8 @@ void copyBytes(int in, int out, std::uint64_t total, const std::string& from, co
         if (n == 0)
             break;
         done += static_cast<std::uint64_t>(n);
+        if (done - sent >= kChunk || done >= total)
+            writeBack(done);
         if (progress)
             progress(CopyStage::Copying, std::min(done, total), total);
     }
@@ -254,7 +297,9 @@ void PosixFileServices::setAttrNormal(const std::string& path)
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         throwErrno(errno, path);
-    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR))
+    // Deleting needs no write permission on the file here, so a file with other names is left
+    // alone: its mode is theirs too.
+    if (S_ISREG(st.st_mode) && st.st_nlink == 1 && !(st.st_mode & S_IWUSR))
         chmodEntry(fd.get(), path, (st.st_mode & 07777) | S_IWUSR);
 }
 
@@ -309,6 +354,57 @@ void PosixFileServices::replaceFile(const std::string& from, const std::string& 
         throwErrno(errno, from);
 }
 
+bool PosixFileServices::exchangeFiles(const std::string& a, const std::string& b)
+{
+    if (!m_options.useExchange)
+        return false;
+    if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0)
+        return true;
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+        return false; // FAT and older kernels
+    const int err = errno;
+    struct stat st {};
+    throwErrno(err, err == ENOENT && ::lstat(a.c_str(), &st) == 0 ? b : a);
+}
+
+bool PosixFileServices::isRegularFile(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0)
+        return S_ISREG(st.st_mode);
+    if (errno == ENOENT || errno == ENOTDIR)
+        return false;
+    throwErrno(errno, path);
+}
+
+namespace {
+
+class FlockFolderLock : public FolderLock {
+public:
+    explicit FlockFolderLock(Fd fd) : m_fd(std::move(fd)) {}
+
+private:
+    Fd m_fd; // closing it lets the lock go
+};
+
+} // namespace
+
+std::unique_ptr<FolderLock> PosixFileServices::lockFolder(const std::string& folder)
+{
+    // The folder itself carries the lock, so nothing new is written to it.
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid())
+        throwErrno(errno, folder);
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno == EWOULDBLOCK)
+            return nullptr;
+        break; // a file system that cannot lock (some network shares): go on without
+    }
+    return std::make_unique<FlockFolderLock>(std::move(fd));
+}
+
 void PosixFileServices::copyFile(const std::string& from, const std::string& to, const std::string& partPath,
                                  const CopyProgress& progress)
 {
@@ -340,9 +436,22 @@ void PosixFileServices::copyFile(const std::string& from, const std::string& to,
     try {
         const auto total = static_cast<std::uint64_t>(st.st_size);
         copyBytes(in.get(), out.get(), total, from, to, progress);
-        if (::fsync(out.get()) != 0)
+        if (progress)
+            progress(CopyStage::Saving, 0, total);
+        if (::fdatasync(out.get()) != 0)
             throwErrno(errno, to);
-        if (!sameBytes(in.get(), out.get(), total))
+        if (progress)
+            progress(CopyStage::Saving, total, total);
+        if (!sameBytes(in.get(), out.get(), total, progress))
+            throw Failure(kPathFileAccessError);
+        // A source written to meanwhile may have been copied half old, half new, and compared
+        // equal all the same: its size and times must be as they were before the copy.
+        struct stat after {};
+        if (::fstat(in.get(), &after) != 0)
+            throwErrno(errno, from);
+        if (after.st_size != st.st_size || after.st_mtim.tv_sec != st.st_mtim.tv_sec ||
+            after.st_mtim.tv_nsec != st.st_mtim.tv_nsec || after.st_ctim.tv_sec != st.st_ctim.tv_sec ||
+            after.st_ctim.tv_nsec != st.st_ctim.tv_nsec)
             throw Failure(kPathFileAccessError);
         if (named) {
             PosixFileServices::renameFile(partPath, to); // this class's own, whatever wraps it
@@ -361,6 +470,94 @@ void PosixFileServices::copyFile(const std::string& from, const std::string& to,
     }
 }
 
+namespace {
+
+constexpr const char* kAccessAcl = "system.posix_acl_access";
+constexpr const char* kCapabilities = "security.capability";
+
+// What the process may not do, or the file system cannot store: skipped, as the owner is
+// when the process is not root.
+bool notPermitted(int err)
+{
+    return err == EPERM || err == EACCES || err == EOPNOTSUPP || err == ENOSYS || err == EINVAL;
+}
+
+// The names of the extended attributes of `path` (what a link leads to) that carry
+// permissions or belong to the file's users: the access ACL, user.*, security.*, trusted.*.
+std::vector<std::string> carriedAttributes(const std::string& path)
+{
+    std::string list;
+    for (;;) {
+        const ssize_t size = ::listxattr(path.c_str(), nullptr, 0);
+        if (size < 0 && notPermitted(errno))
+            return {};
+        if (size < 0)
+            throwErrno(errno, path);
+        list.assign(static_cast<std::size_t>(size), '\0');
+        const ssize_t n = size == 0 ? 0 : ::listxattr(path.c_str(), list.data(), list.size());
+        if (n >= 0) {
+            list.resize(static_cast<std::size_t>(n));
+            break;
+        }
+        if (errno != ERANGE)
+            throwErrno(errno, path); // ERANGE: one was added meanwhile, ask again
+    }
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < list.size();) {
+        const std::size_t end = list.find('\0', at);
+        std::string name = list.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? list.size() : end + 1;
+        if (name == kAccessAcl || name.rfind("user.", 0) == 0 || name.rfind("security.", 0) == 0 ||
+            name.rfind("trusted.", 0) == 0)
+            names.push_back(std::move(name));
+    }
+    return names;
+}
+
+// The value of one attribute, or nothing when it is gone or the process may not read it.
+std::optional<std::string> attributeValue(const std::string& path, const std::string& name)
+{
+    for (;;) {
+        const ssize_t size = ::getxattr(path.c_str(), name.c_str(), nullptr, 0);
+        if (size < 0 && (errno == ENODATA || notPermitted(errno)))
+            return std::nullopt;
+        if (size < 0)
+            throwErrno(errno, path);
+        std::string value(static_cast<std::size_t>(size), '\0');
+        const ssize_t n = size == 0 ? 0 : ::getxattr(path.c_str(), name.c_str(), value.data(), value.size());
+        if (n >= 0) {
+            value.resize(static_cast<std::size_t>(n));
+            return value;
+        }
+        if (errno == ENODATA || notPermitted(errno))
+            return std::nullopt;
+        if (errno != ERANGE)
+            throwErrno(errno, path);
+    }
+}
+
+// Sets or (with no value) removes an attribute of the entry open as `fd`, as far as the
+// process may.
+void setAttribute(int fd, const std::string& path, const std::string& name,
+                  const std::optional<std::string>& value)
+{
+    const auto apply = [&](const std::string& where, bool follow) {
+        if (value)
+            return follow ? ::setxattr(where.c_str(), name.c_str(), value->data(), value->size(), 0)
+                          : ::lsetxattr(where.c_str(), name.c_str(), value->data(), value->size(), 0);
+        return follow ? ::removexattr(where.c_str(), name.c_str())
+                      : ::lremovexattr(where.c_str(), name.c_str());
+    };
+    int result = apply(procFdPath(fd), true);
+    if (result != 0 && errno == ENOENT)
+        result = apply(path, false); // no /proc: the entry was a regular file a moment ago
+    if (result == 0 || notPermitted(errno) || (!value && errno == ENODATA))
+        return;
+    throwErrno(errno, path);
+}
+
+} // namespace
+
 void PosixFileServices::matchPermissions(const std::string& reference, const std::string& target)
 {
     struct stat ref {};
@@ -372,11 +569,27 @@ void PosixFileServices::matchPermissions(const std::string& reference, const std
         throwErrno(errno, target);
     if (!S_ISREG(st.st_mode))
         return; // never through a link
-    // Owner first: changing it clears set-user-ID bits that the mode below puts back.
+    // Owner first: changing it clears set-user-ID bits that the mode below puts back, and
+    // file capabilities, which come last.
     if (::geteuid() == 0 && (st.st_uid != ref.st_uid || st.st_gid != ref.st_gid) &&
         ::chown(procFdPath(fd.get()).c_str(), ref.st_uid, ref.st_gid) != 0)
         throwErrno(errno, target);
+    const std::vector<std::string> names = carriedAttributes(reference);
+    // A new file may have been given an ACL by its folder that the old one did not have.
+    if (std::find(names.begin(), names.end(), kAccessAcl) == names.end())
+        setAttribute(fd.get(), target, kAccessAcl, std::nullopt);
+    for (const std::string& name : names) {
+        if (name == kCapabilities)
+            continue;
+        if (const auto value = attributeValue(reference, name))
+            setAttribute(fd.get(), target, name, value);
+    }
+    // The mode after the ACL, which may have dropped the set-group-ID bit.
     chmodEntry(fd.get(), target, ref.st_mode & 07777);
+    if (std::find(names.begin(), names.end(), kCapabilities) != names.end()) {
+        if (const auto caps = attributeValue(reference, kCapabilities))
+            setAttribute(fd.get(), target, kCapabilities, caps);
+    }
 }
 
 void PosixFileServices::flushFolder(const std::string& folder)

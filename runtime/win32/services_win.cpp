@@ -167,14 +167,33 @@ DWORD attributesOf(const std::wstring& path)
     return attrs;
 }
 
-std::uint64_t sizeOf(const std::wstring& path)
+// What tells a file changed: its size and its last write time.
+struct Stamp {
+    std::uint64_t size;
+    std::uint64_t written;
+    bool operator==(const Stamp&) const = default;
+};
+
+Stamp stampOf(const std::wstring& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
         throwLastError();
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         throw Failure(kPathFileAccessError); // only files are copied
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return {(static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+            (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                data.ftLastWriteTime.dwLowDateTime};
+}
+
+Stamp stampOf(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file, &info))
+        throwLastError();
+    return {(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+            (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                info.ftLastWriteTime.dwLowDateTime};
 }
 
 bool readFully(HANDLE file, char* buffer, DWORD want, DWORD& got)
@@ -191,12 +210,33 @@ bool readFully(HANDLE file, char* buffer, DWORD want, DWORD& got)
     return true;
 }
 
-// Whether the two open files hold the same bytes, `size` of them, from the start.
-bool sameBytes(HANDLE a, HANDLE b, std::uint64_t size)
+// A buffer that starts on a page, as the system copies fastest into.
+class PageBuffer {
+public:
+    explicit PageBuffer(std::size_t size) : m_data(static_cast<char*>(::_aligned_malloc(size, 4096)))
+    {
+        if (m_data == nullptr)
+            throw std::bad_alloc();
+    }
+    ~PageBuffer() { ::_aligned_free(m_data); }
+    PageBuffer(const PageBuffer&) = delete;
+    PageBuffer& operator=(const PageBuffer&) = delete;
+    char* data() const { return m_data; }
+
+private:
+    char* m_data;
+};
+
+// Whether the two open files hold the same bytes, `size` of them, from the start, reported
+// as the Checking stage every 16 MiB.
+bool sameBytes(HANDLE a, HANDLE b, std::uint64_t size, const CopyProgress& progress)
 {
     constexpr DWORD kBlock = 1 << 20;
-    std::vector<char> bufA(kBlock), bufB(kBlock);
+    constexpr std::uint64_t kReportEvery = 16 << 20;
+    const PageBuffer bufA(kBlock), bufB(kBlock);
     std::uint64_t offset = 0;
+    if (progress)
+        progress(CopyStage::Checking, 0, size);
     for (;;) {
         DWORD gotA = 0, gotB = 0;
         if (!readFully(a, bufA.data(), kBlock, gotA) || !readFully(b, bufB.data(), kBlock, gotB))
@@ -204,8 +244,13 @@ bool sameBytes(HANDLE a, HANDLE b, std::uint64_t size)
         if (gotA != gotB || std::memcmp(bufA.data(), bufB.data(), gotA) != 0)
             return false;
         offset += gotA;
-        if (gotA < kBlock)
+        if (gotA < kBlock) {
+            if (progress && offset == size)
+                progress(CopyStage::Checking, size, size);
             return offset == size;
+        }
+        if (progress && offset % kReportEvery == 0)
+            progress(CopyStage::Checking, std::min(offset, size), size);
     }
 }
 
@@ -374,11 +419,102 @@ void WinFileServices::replaceFile(const std::string& from, const std::string& to
     throwError(again);
 }
 
+bool WinFileServices::exchangeFiles(const std::string&, const std::string&)
+{
+    return false; // no call trades two names in one step
+}
+
+bool WinFileServices::isRegularFile(const std::string& path)
+{
+    const DWORD attrs = ::GetFileAttributesW(winPath(path).c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) {
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND || err == ERROR_INVALID_NAME)
+            return false;
+        throwError(err);
+    }
+    constexpr DWORD kNotAFile =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    return (attrs & kNotAFile) == 0;
+}
+
+std::wstring folderLockName(const std::string& folder)
+{
+    std::wstring path = winPath(folder);
+    const DWORD need = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (need > 0) {
+        std::wstring full(need, L'\0');
+        const DWORD n = ::GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+        if (n > 0 && n < need)
+            path = full.substr(0, n);
+    }
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        path = L"\\\\" + path.substr(8);
+    else if (path.rfind(L"\\\\?\\", 0) == 0)
+        path.erase(0, 4);
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    // Names ignore letter case as the file system does.
+    if (!path.empty()) {
+        std::wstring upper(path.size(), L'\0');
+        if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.data(),
+                            static_cast<int>(path.size()), upper.data(), static_cast<int>(upper.size()),
+                            nullptr, nullptr, 0) > 0)
+            path = upper;
+    }
+    // A mutex name may not hold a backslash and is limited in length: a hash of the path.
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const wchar_t c : path) {
+        hash ^= static_cast<std::uint16_t>(c);
+        hash *= 1099511628211ULL;
+    }
+    wchar_t digits[17] = {};
+    for (int i = 15; i >= 0; --i, hash >>= 4)
+        digits[i] = L"0123456789abcdef"[hash & 15];
+    return L"Global\\OrvalisUpgrade-" + std::wstring(digits, 16);
+}
+
+namespace {
+
+class MutexFolderLock : public FolderLock {
+public:
+    explicit MutexFolderLock(HANDLE mutex) : m_mutex(mutex) {}
+    ~MutexFolderLock() override
+    {
+        if (m_mutex != nullptr)
+            ::CloseHandle(m_mutex);
+    }
+    MutexFolderLock(const MutexFolderLock&) = delete;
+    MutexFolderLock& operator=(const MutexFolderLock&) = delete;
+
+private:
+    HANDLE m_mutex; // the mutex lives while a handle to it is open; null holds nothing
+};
+
+} // namespace
+
+std::unique_ptr<FolderLock> WinFileServices::lockFolder(const std::string& folder)
+{
+    // The mutex exists exactly as long as a swap of the folder holds it open: finding it
+    // there, or made by another user so that it cannot be opened, means the folder is taken.
+    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, folderLockName(folder).c_str());
+    const DWORD err = ::GetLastError();
+    if (mutex != nullptr && err == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(mutex);
+        return nullptr;
+    }
+    if (mutex == nullptr && err == ERROR_ACCESS_DENIED)
+        return nullptr;
+    return std::make_unique<MutexFolderLock>(mutex); // no mutex to be had: go on without
+}
+
 void WinFileServices::copyFile(const std::string& from, const std::string& to, const std::string& partPath,
                                const CopyProgress& progress)
 {
     const std::wstring source = winPath(from), target = winPath(to), part = winPath(partPath);
-    const std::uint64_t total = sizeOf(source);
+    const Stamp before = stampOf(source);
+    const std::uint64_t total = before.size;
     if (progress)
         progress(CopyStage::Copying, 0, total);
     CopyContext context{&progress, 0, nullptr};
@@ -404,14 +540,21 @@ void WinFileServices::copyFile(const std::string& from, const std::string& to, c
                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
             if (!out.valid())
                 throwLastError();
+            if (progress)
+                progress(CopyStage::Saving, 0, total);
             if (!::FlushFileBuffers(out.get()))
                 throwLastError();
+            if (progress)
+                progress(CopyStage::Saving, total, total);
             const Handle in(::CreateFileW(source.c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
             if (!in.valid())
                 throwLastError();
-            if (!sameBytes(in.get(), out.get(), total))
+            if (!sameBytes(in.get(), out.get(), total, progress))
+                throw Failure(kPathFileAccessError);
+            // A source written to meanwhile may have been copied half old, half new.
+            if (!(stampOf(in.get()) == before))
                 throw Failure(kPathFileAccessError);
         }
         if (!::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))

@@ -14,8 +14,9 @@ namespace runtime {
 /// only when the mask has kAttrHidden and a system file only when it has kAttrSystem. Names
 /// compare without regard to letter case, as the file system does, and the search answers
 /// with the name as the file system spells it. Renames never replace; installing the upgrade
-/// replaces in one step. Copies are written under the temporary name given to copyFile,
-/// since Windows has no unnamed files.
+/// replaces in one step; two names cannot be traded in one step. Copies are written under the
+/// temporary name given to copyFile, since Windows has no unnamed files. A folder is locked
+/// with a named mutex made from its full path, letter case folded.
 class WinFileServices : public FileServices {
 public:
     std::string appFolder() override;
@@ -25,6 +26,9 @@ public:
     void renameFile(const std::string& from, const std::string& to) override;
     bool linkFile(const std::string& from, const std::string& to) override;
     void replaceFile(const std::string& from, const std::string& to) override;
+    bool exchangeFiles(const std::string& a, const std::string& b) override;
+    bool isRegularFile(const std::string& path) override;
+    std::unique_ptr<FolderLock> lockFolder(const std::string& folder) override;
     void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
                   const CopyProgress& progress) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
@@ -34,6 +38,10 @@ public:
     std::string driveCurrentFolder(const Drive& drive) override;
     std::vector<FolderEntry> listFolder(const std::string& folder) override;
 };
+
+/// The name of the mutex that locks `folder` against a second swap: the same for every
+/// spelling of the folder's full path that Windows takes for the same folder.
+std::wstring folderLockName(const std::string& folder);
 
 /// The failure number for a Win32 error code (GetLastError).
 int win32ErrorNumber(unsigned long code);

@@ -134,3 +134,68 @@ TEST(SwapOnARealDisk, AFolderTheUserMayNotWriteIsReportedAndUntouched)
                             "SwapOnARealDisk.AFolderTheUserMayNotWriteIsReportedAndUntouched", 1,
                             HasFailure() ? 1 : 0);
 }
+
+TEST(SwapPosix, AnUpgradeFileInTheFolderThatIsNotAFileOfItsOwnIsNotInstalled)
+{
+    testsupport::TempFolder elsewhere;
+    writeFile(elsewhere.path() / "Orvalis.ugx", testsupport::kNewExe);
+    const std::vector<std::pair<const char*, fs::path>> links = {
+        {"a dangling link", elsewhere.path() / "nowhere"},
+        {"a link to /dev/zero", "/dev/zero"},
+        {"a link to a file elsewhere", elsewhere.path() / "Orvalis.ugx"},
+    };
+    for (const auto& [what, target] : links) {
+        SCOPED_TRACE(what);
+        UpgradeFixture f;
+        fs::create_symlink(target, f.app / "Orvalis.ugx");
+        EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+        EXPECT_EQ(f.dialogs.messages, Names{kFailure});
+        EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.ugx"}));
+        EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+        EXPECT_TRUE(fs::is_symlink(f.app / "Orvalis.ugx"));
+        EXPECT_EQ(f.files.calls(testsupport::Op::CopyFile), 0);
+        testsupport::recordCase("Strange names and places",
+                                std::string("Orvalis.ugx in the application folder is ") + what,
+                                HasFailure() ? "CHECK FAILED" : "failure message, nothing touched",
+                                "SwapPosix.AnUpgradeFileInTheFolderThatIsNotAFileOfItsOwnIsNotInstalled", 1,
+                                HasFailure() ? 1 : 0);
+    }
+}
+
+TEST(SwapPosix, WhereHardLinksAreRefusedTheNamesAreTradedInOneStep)
+{
+    if (!testsupport::runningAsRoot())
+        GTEST_SKIP() << "needs a file owned by another user";
+    // An executable owned by root that the user may run but not write: the kernel refuses
+    // the user a hard link to it (fs.protected_hardlinks), in a folder the user may write.
+    UpgradeFixture f;
+    fs::permissions(f.tmp.path(), fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(f.saved, fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(f.saved / "Orvalis.ugx", fs::perms::others_read, fs::perm_options::add);
+    ::chmod((f.app / "Orvalis.exe").c_str(), 0755);
+    ASSERT_EQ(::chown(f.app.c_str(), 65534, 65534), 0);
+    const int status = testsupport::runUnprivileged([&] {
+        if (::link((f.app / "Orvalis.exe").c_str(), (f.app / "probe").c_str()) == 0) {
+            ::unlink((f.app / "probe").c_str());
+            return 2; // hard links allowed after all: nothing to show here
+        }
+        // Watch the folder at every step the swap takes: "Orvalis.exe" is always there.
+        bool alwaysThere = true;
+        f.files.onCall = [&](const std::string&) {
+            alwaysThere = alwaysThere && fs::exists(f.app / "Orvalis.exe");
+        };
+        const bool upgraded =
+            f.swap() == SwapOutcome::Upgraded && f.dialogs.messages == Names{engine::kMsgSuccess};
+        return upgraded && alwaysThere && f.files.calls(testsupport::Op::ExchangeFiles) == 1 ? 0 : 1;
+    });
+    if (status == 2)
+        GTEST_SKIP() << "hard links are not protected here";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
+    EXPECT_EQ(f.appFile("Orvalis.exe"), testsupport::kNewExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+    testsupport::recordCase(
+        "Real faults", "hard link to Orvalis.exe refused (another user's file, protected hard links)",
+        HasFailure() ? "CHECK FAILED" : "upgraded by trading names, Orvalis.exe there at every step",
+        "SwapPosix.WhereHardLinksAreRefusedTheNamesAreTradedInOneStep", 1, HasFailure() ? 1 : 0);
+}

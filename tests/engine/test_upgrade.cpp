@@ -21,17 +21,26 @@ namespace {
 const std::string kFailure = "Unable to upgrade file. Make sure the file is not write protected.\r\n"
                              "Contact us if you continue to have problems upgrading the software.";
 
-// Both ways of keeping the old executable: a second name, and a rename where the file
-// system has no hard links.
-class Swap : public ::testing::TestWithParam<bool> {
+// The three ways of keeping the old executable: a second name; trading names where the
+// file system has no hard links or refuses them; two renames where it can do neither.
+enum class Keep { SecondName, TradeNames, Renames };
+
+class Swap : public ::testing::TestWithParam<Keep> {
 protected:
-    void SetUp() override { f.files.setNoHardLinks(GetParam()); }
+    void SetUp() override
+    {
+        f.files.setNoHardLinks(GetParam() != Keep::SecondName);
+        f.files.setNoExchange(GetParam() == Keep::Renames);
+    }
     UpgradeFixture f;
 };
 
-INSTANTIATE_TEST_SUITE_P(Links, Swap, ::testing::Values(false, true), [](const auto& param) {
-    return param.param ? "WithoutHardLinks" : "WithHardLinks";
-});
+INSTANTIATE_TEST_SUITE_P(Links, Swap, ::testing::Values(Keep::SecondName, Keep::TradeNames, Keep::Renames),
+                         [](const auto& param) {
+                             return param.param == Keep::SecondName   ? "WithHardLinks"
+                                    : param.param == Keep::TradeNames ? "TradingNames"
+                                                                      : "WithRenamesOnly";
+                         });
 
 } // namespace
 
@@ -152,11 +161,46 @@ TEST_P(Swap, AnOldFileThatCannotBeRemovedIsReportedAndNothingIsLost)
 
 TEST_P(Swap, PressingOkAgainAfterAFailureLosesNothing)
 {
-    f.files.failOn(GetParam() ? Op::RenameFile : Op::ReplaceFile, GetParam() ? 2 : 1, 70);
+    // The step that would install the upgrade.
+    if (GetParam() == Keep::SecondName)
+        f.files.failOn(Op::ReplaceFile, 1, 70);
+    else if (GetParam() == Keep::TradeNames)
+        f.files.failOn(Op::ExchangeFiles, 1, 70);
+    else
+        f.files.failOn(Op::RenameFile, 4,
+                       70); // after the trade was refused and put back, and the rename of .exe
+
     EXPECT_EQ(f.swap(), SwapOutcome::Failed);
     EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
     EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
     EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
     EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
     EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+}
+
+TEST_P(Swap, AFailureAfterTheUpgradeIsInPlaceSaysSoAndKeepsBothVersions)
+{
+    f.files.failOn(Op::FlushFolder, 1, 71);
+    EXPECT_EQ(f.swap(), SwapOutcome::InstalledButFailed);
+    EXPECT_EQ(f.dialogs.messages,
+              Names{"The upgrade is installed, but it could not be confirmed on disk. Please do not run the "
+                    "upgrade again.\r\nContact us if you continue to have problems upgrading the software."});
+    EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+}
+
+TEST(SwapLock, ASecondSwapOfTheSameFolderIsToldAndTouchesNothing)
+{
+    UpgradeFixture f;
+    auto held = f.real.lockFolder(f.state.strAppFolder); // as another instance would
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.dialogs.messages,
+              Names{"Another upgrade of this folder is running. Wait for it to finish, then try again."});
+    EXPECT_EQ(f.files.log(), Names{"lockFolder " + f.state.strAppFolder});
+    EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
+    held.reset(); // the other one is done
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_NE(f.real.lockFolder(f.state.strAppFolder), nullptr); // and the swap let go of it too
 }

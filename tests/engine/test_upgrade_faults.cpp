@@ -27,17 +27,19 @@ struct Situation {
     bool inPlace;     // the upgrade file already lies in the application folder
     bool olderExists; // an "Orvalis.old" from an earlier upgrade
     bool noHardLinks;
+    bool noExchange; // nor trading names
 };
 
 std::string describe(const Situation& s)
 {
     return std::string(s.inPlace ? "in place" : "copied") + (s.olderExists ? ", older .old" : "") +
-           (s.noHardLinks ? ", no hard links" : "");
+           (s.noHardLinks ? ", no hard links" : "") + (s.noExchange ? ", no trading names" : "");
 }
 
 void prepare(UpgradeFixture& f, const Situation& s)
 {
     f.files.setNoHardLinks(s.noHardLinks);
+    f.files.setNoExchange(s.noExchange);
     if (s.olderExists)
         writeFile(f.app / "Orvalis.old", kOlderExe);
     if (s.inPlace) {
@@ -56,8 +58,9 @@ std::vector<std::pair<Op, int>> callsOfACleanRun(const Situation& s)
     std::map<std::string, int> seen;
     for (const std::string& line : f.files.log()) {
         const std::string name = line.substr(0, line.find(' '));
-        for (Op op : {Op::DirSearch, Op::SetAttrNormal, Op::DeleteFile, Op::RenameFile, Op::LinkFile,
-                      Op::ReplaceFile, Op::CopyFile, Op::MatchPermissions, Op::FlushFolder}) {
+        for (Op op : {Op::LockFolder, Op::DirSearch, Op::IsRegularFile, Op::SetAttrNormal, Op::DeleteFile,
+                      Op::RenameFile, Op::LinkFile, Op::ReplaceFile, Op::ExchangeFiles, Op::CopyFile,
+                      Op::MatchPermissions, Op::FlushFolder}) {
             if (name == testsupport::opName(op))
                 calls.emplace_back(op, ++seen[name]);
         }
@@ -85,8 +88,9 @@ TEST(SwapFaults, EveryFailingOperationIsReportedAndLosesNothing)
     int runs = 0;
     for (bool inPlace : {false, true})
         for (bool olderExists : {false, true})
-            for (bool noHardLinks : {false, true}) {
-                const Situation s{inPlace, olderExists, noHardLinks};
+            for (const auto& [noHardLinks, noExchange] :
+                 {std::pair{false, false}, {true, false}, {true, true}}) {
+                const Situation s{inPlace, olderExists, noHardLinks, noExchange};
                 const auto calls = callsOfACleanRun(s);
                 const int runsBefore = runs;
                 const int failuresBefore =
@@ -101,8 +105,17 @@ TEST(SwapFaults, EveryFailingOperationIsReportedAndLosesNothing)
                         f.files.failOn(op, nth, fault.number, fault.description);
                         ++runs;
                         const SwapOutcome outcome = f.swap();
-                        ASSERT_EQ(outcome, SwapOutcome::Failed);
                         ASSERT_FALSE(f.dialogs.messages.empty());
+                        if (op == Op::FlushFolder) {
+                            // Failed after the upgrade was in place: it stays, and the user is
+                            // told not to swap again.
+                            EXPECT_EQ(outcome, SwapOutcome::InstalledButFailed);
+                            EXPECT_EQ(f.dialogs.messages, Names{engine::kMsgInstalledUnconfirmed});
+                            EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+                            EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+                            continue;
+                        }
+                        ASSERT_EQ(outcome, SwapOutcome::Failed);
                         EXPECT_EQ(f.dialogs.messages.back(), kFailure);
                         if (f.dialogs.messages.size() == 2) {
                             EXPECT_EQ(f.dialogs.messages[0],
@@ -112,12 +125,6 @@ TEST(SwapFaults, EveryFailingOperationIsReportedAndLosesNothing)
 
                         if (!inPlace) {
                             EXPECT_EQ(testsupport::readFile(f.saved / "Orvalis.ugx"), kNewExe);
-                        }
-                        if (op == Op::FlushFolder) {
-                            // Failed after the upgrade was in place: it stays.
-                            EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
-                            EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
-                            continue;
                         }
                         EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
                         if (inPlace) { // the user's upgrade file is untouched
@@ -140,7 +147,10 @@ TEST(SwapFaults, EveryFailingOperationIsReportedAndLosesNothing)
                     describe(s) + ": each of " + std::to_string(calls.size()) +
                         " operations failing with not found, permission denied, disk full, "
                         "busy, I/O error",
-                    clean ? "failure message; original Orvalis.exe and upgrade file intact" : "CHECK FAILED",
+                    clean
+                        ? "failure message; original Orvalis.exe and upgrade file intact (a failed final "
+                          "flush: the upgrade in place, both versions kept, the user told not to swap again)"
+                        : "CHECK FAILED",
                     "SwapFaults.EveryFailingOperationIsReportedAndLosesNothing", runs - runsBefore,
                     clean ? 0 : 1);
             }
@@ -151,8 +161,11 @@ TEST(SwapFaults, WhenPuttingTheOldExecutableBackFailsTheUserIsToldWhatToDo)
 {
     UpgradeFixture f;
     f.files.setNoHardLinks(true);
-    f.files.failOn(Op::RenameFile, 2, 70); // "Orvalis.ugx" to "Orvalis.exe"
-    f.files.failOn(Op::RenameFile, 3, 71); // back from "Orvalis.old"
+    f.files.setNoExchange(true);
+    // Renames: the upgrade to "Orvalis.old" for a trade that is refused, back, "Orvalis.exe"
+    // to "Orvalis.old", then the upgrade to "Orvalis.exe", which fails, and back.
+    f.files.failOn(Op::RenameFile, 4, 70);
+    f.files.failOn(Op::RenameFile, 5, 71);
     EXPECT_EQ(f.swap(), SwapOutcome::Failed);
     EXPECT_EQ(f.dialogs.messages,
               Names{"The upgrade failed and the previous version could not be put back.\r\n"
@@ -171,4 +184,19 @@ TEST(SwapFaults, WithASecondNameTheExecutableIsNeverMissingSoAFailedUndoNeedsNoH
     EXPECT_EQ(f.swap(), SwapOutcome::Failed);
     EXPECT_EQ(f.dialogs.messages, Names{kFailure});
     EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+}
+
+TEST(SwapFaults, WhenTheUpgradeCannotTakeBackItsNameAfterAFailedTradeTheExecutableStays)
+{
+    UpgradeFixture f;
+    f.files.setNoHardLinks(true);
+    f.files.failOn(Op::ExchangeFiles, 1, 71);
+    f.files.failOn(Op::RenameFile, 2, 71); // "Orvalis.old" back to "Orvalis.ugx"
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.dialogs.messages, Names{kFailure});
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kNewExe); // the verified copy, which the next run removes
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
 }

@@ -6,8 +6,16 @@
 #include "support/temp_folder.h"
 
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <tuple>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -34,7 +42,7 @@ mode_t modeOf(const fs::path& p)
 // Every variant of the services: all kernel features, and each fallback.
 std::vector<PosixFileServices::Options> allVariants()
 {
-    return {{true, true, true}, {false, false, true}, {false, false, false}};
+    return {{true, true, true, true}, {false, false, true, true}, {false, false, false, false}};
 }
 
 } // namespace
@@ -173,20 +181,35 @@ TEST(PosixFileServices, CopyIsCompleteAndLeavesNothingElse)
             testsupport::patternedBytes(20u << 20); // more than one chunk of the copy loop
         writeFile(src / "Orvalis.ugx", content);
 
-        std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
+        using Stage = runtime::CopyStage;
+        std::vector<std::tuple<Stage, std::uint64_t, std::uint64_t>> seen;
         files.copyFile(src.string() + "/Orvalis.ugx", app.string() + "/Orvalis.ugx", app.string() + "/.part",
-                       [&](runtime::CopyStage, std::uint64_t done, std::uint64_t total) {
-                           seen.emplace_back(done, total);
+                       [&](Stage stage, std::uint64_t done, std::uint64_t total) {
+                           seen.emplace_back(stage, done, total);
                        });
         EXPECT_EQ(readFile(app / "Orvalis.ugx"), content);
         EXPECT_EQ(readFile(src / "Orvalis.ugx"), content);
         EXPECT_EQ(testsupport::listNames(app), std::vector<std::string>{"Orvalis.ugx"});
-        ASSERT_GE(seen.size(), 2u);
-        EXPECT_EQ(seen.front().first, 0u);
-        EXPECT_EQ(seen.back().first, content.size());
-        EXPECT_EQ(seen.back().second, content.size());
-        for (std::size_t i = 1; i < seen.size(); ++i)
-            EXPECT_LE(seen[i - 1].first, seen[i].first);
+        // Each stage in turn, from 0 to the whole size, never going back; the copy and the
+        // check in several steps.
+        std::map<Stage, int> reports;
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            const auto [stage, done, total] = seen[i];
+            EXPECT_EQ(total, content.size());
+            ++reports[stage];
+            if (i == 0 || std::get<0>(seen[i - 1]) != stage) {
+                EXPECT_EQ(done, 0u);
+                EXPECT_TRUE(i == 0 || std::get<0>(seen[i - 1]) < stage);
+                EXPECT_TRUE(i == 0 || std::get<1>(seen[i - 1]) == content.size());
+            } else {
+                EXPECT_LE(std::get<1>(seen[i - 1]), done);
+            }
+        }
+        EXPECT_GE(reports[Stage::Copying], 3);
+        EXPECT_EQ(reports[Stage::Saving], 2);
+        EXPECT_GE(reports[Stage::Checking], 3);
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.back(), std::make_tuple(Stage::Checking, content.size(), content.size()));
     }
 }
 
@@ -275,4 +298,191 @@ TEST(PosixFileServices, FlushFolderNeedsAFolder)
     PosixFileServices files;
     EXPECT_NO_THROW(files.flushFolder(tmp.text()));
     EXPECT_EQ(failureNumber([&] { files.flushFolder(tmp.text() + "missing/"); }), 76);
+}
+
+TEST(PosixFileServices, ASourceChangedDuringTheCopyIsNotInstalled)
+{
+    // Changed after the check compared it: each of size, modification time and change time
+    // tells on its own.
+    const std::vector<std::pair<const char*, std::function<void(const fs::path&)>>> changes = {
+        {"rewritten, same size, modification time put back",
+         [](const fs::path& p) {
+             struct stat st {};
+             ::stat(p.c_str(), &st);
+             writeFile(p, std::string(static_cast<std::size_t>(st.st_size), 'x'));
+             const timespec times[2] = {st.st_atim, st.st_mtim};
+             ::utimensat(AT_FDCWD, p.c_str(), times, 0); // only the change time tells
+         }},
+        {"touched",
+         [](const fs::path& p) {
+             ::utimensat(AT_FDCWD, p.c_str(), nullptr, 0);
+         }},
+        {"grown",
+         [](const fs::path& p) {
+             const int fd = ::open(p.c_str(), O_WRONLY | O_APPEND);
+             ASSERT_EQ(::write(fd, "more", 4), 4);
+             ::close(fd);
+         }},
+    };
+    for (const auto& options : allVariants())
+        for (const auto& [what, change] : changes) {
+            SCOPED_TRACE(what);
+            TempFolder tmp;
+            PosixFileServices files(options);
+            const auto app = tmp.mkdir("app");
+            writeFile(tmp.path() / "src", testsupport::patternedBytes(1 << 20));
+            bool changed = false;
+            const int number = failureNumber([&] {
+                files.copyFile(tmp.text() + "src", app.string() + "/out", app.string() + "/.part",
+                               [&](runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) {
+                                   if (stage == runtime::CopyStage::Checking && done == total && !changed) {
+                                       changed = true;
+                                       change(tmp.path() / "src");
+                                   }
+                               });
+            });
+            EXPECT_EQ(number, 75);
+            EXPECT_TRUE(fs::is_empty(app));
+        }
+}
+
+TEST(PosixFileServices, ExchangeTradesTwoNamesOrSaysItCannot)
+{
+    TempFolder tmp;
+    writeFile(tmp.path() / "a", "first");
+    writeFile(tmp.path() / "b", "second");
+    PosixFileServices files;
+    EXPECT_TRUE(files.exchangeFiles(tmp.text() + "a", tmp.text() + "b"));
+    EXPECT_EQ(readFile(tmp.path() / "a"), "second");
+    EXPECT_EQ(readFile(tmp.path() / "b"), "first");
+    EXPECT_EQ(failureNumber([&] { files.exchangeFiles(tmp.text() + "a", tmp.text() + "missing"); }), 53);
+    PosixFileServices fat({false, false, false, false});
+    EXPECT_FALSE(fat.exchangeFiles(tmp.text() + "a", tmp.text() + "b"));
+    EXPECT_EQ(readFile(tmp.path() / "a"), "second");
+}
+
+TEST(PosixFileServices, OnlyARegularFileItselfIsARegularFile)
+{
+    TempFolder tmp;
+    PosixFileServices files;
+    writeFile(tmp.path() / "file", "x");
+    fs::create_symlink(tmp.path() / "file", tmp.path() / "link");
+    fs::create_symlink("/dev/zero", tmp.path() / "zero");
+    fs::create_symlink(tmp.path() / "nowhere", tmp.path() / "dangling");
+    ASSERT_EQ(::mkfifo((tmp.path() / "pipe").c_str(), 0644), 0);
+    EXPECT_TRUE(files.isRegularFile(tmp.text() + "file"));
+    for (const char* name : {"link", "zero", "dangling", "pipe", "missing", "file/below"})
+        EXPECT_FALSE(files.isRegularFile(tmp.text() + name)) << name;
+    EXPECT_FALSE(files.isRegularFile(tmp.text()));
+}
+
+TEST(PosixFileServices, AFolderIsLockedOnceAtATimeAcrossProcesses)
+{
+    TempFolder tmp;
+    PosixFileServices files;
+    auto lock = files.lockFolder(tmp.text());
+    ASSERT_NE(lock, nullptr);
+    EXPECT_EQ(files.lockFolder(tmp.path().string()), nullptr); // another spelling, the same folder
+    EXPECT_TRUE(testsupport::listNames(tmp.path()).empty());   // nothing written
+    // A second process is refused while this one holds it, and gets it once it is let go.
+    const auto otherProcessGetsIt = [&] {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            PosixFileServices other;
+            ::_exit(other.lockFolder(tmp.text()) != nullptr ? 1 : 0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+    };
+    EXPECT_FALSE(otherProcessGetsIt());
+    lock.reset();
+    EXPECT_TRUE(otherProcessGetsIt());
+    EXPECT_EQ(failureNumber([&] { files.lockFolder(tmp.text() + "missing/"); }), 76);
+}
+
+TEST(PosixFileServices, SetAttrNormalLeavesAFileWithOtherNamesAlone)
+{
+    TempFolder tmp;
+    PosixFileServices files;
+    writeFile(tmp.path() / "Orvalis.old", "shared");
+    ::chmod((tmp.path() / "Orvalis.old").c_str(), 0444);
+    fs::create_hard_link(tmp.path() / "Orvalis.old", tmp.path() / "elsewhere");
+    files.setAttrNormal(tmp.text() + "Orvalis.old");
+    files.deleteFile(tmp.text() + "Orvalis.old");
+    EXPECT_EQ(modeOf(tmp.path() / "elsewhere"), 0444u);
+    EXPECT_EQ(readFile(tmp.path() / "elsewhere"), "shared");
+    // With one name it is made writable, as before.
+    files.setAttrNormal(tmp.text() + "elsewhere");
+    EXPECT_EQ(modeOf(tmp.path() / "elsewhere"), 0644u);
+}
+
+namespace {
+
+std::optional<std::string> attribute(const fs::path& p, const char* name)
+{
+    char value[256];
+    const ssize_t n = ::getxattr(p.c_str(), name, value, sizeof value);
+    if (n < 0)
+        return std::nullopt;
+    return std::string(value, static_cast<std::size_t>(n));
+}
+
+// An access ACL in the kernel's form: owner rw, user 65534 r, group r, mask r, others none.
+std::string accessAcl(std::uint16_t namedUserPerm)
+{
+    std::string acl;
+    const auto put = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            acl.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+    };
+    put(2, 4);
+    for (const auto& [tag, perm, id] : {std::tuple<std::uint16_t, std::uint16_t, std::uint32_t>{1, 6, ~0u},
+                                        {2, namedUserPerm, 65534},
+                                        {4, 4, ~0u},
+                                        {0x10, 4, ~0u},
+                                        {0x20, 0, ~0u}}) {
+        put(tag, 2);
+        put(perm, 2);
+        put(id, 4);
+    }
+    return acl;
+}
+
+} // namespace
+
+TEST(PosixFileServices, MatchPermissionsCarriesTheAclAttributesAndCapabilities)
+{
+    TempFolder tmp;
+    PosixFileServices files;
+    const fs::path exe = tmp.path() / "exe", next = tmp.path() / "new";
+    writeFile(exe, "old");
+    writeFile(next, "new");
+    const std::string acl = accessAcl(4);
+    if (::setxattr(exe.c_str(), "user.origin", "vendor", 6, 0) != 0 ||
+        ::setxattr(exe.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0)
+        GTEST_SKIP() << "no extended attributes or ACLs here: " << std::strerror(errno);
+    // The new file has an ACL of its own, as a folder's default ACL would give it.
+    const std::string other = accessAcl(6);
+    ASSERT_EQ(::setxattr(next.c_str(), "system.posix_acl_access", other.data(), other.size(), 0), 0);
+    // Capabilities, version 2: effective, permitted cap_net_bind_service.
+    const std::string caps{"\x01\x00\x00\x02\x00\x04\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00",
+                           20};
+    const bool root = testsupport::runningAsRoot();
+    if (root) {
+        ASSERT_EQ(::chown(exe.c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::setxattr(exe.c_str(), "security.capability", caps.data(), caps.size(), 0), 0);
+    }
+    files.matchPermissions(exe.string(), next.string());
+    EXPECT_EQ(attribute(next, "user.origin"), "vendor");
+    EXPECT_EQ(attribute(next, "system.posix_acl_access"), acl);
+    EXPECT_EQ(modeOf(next), modeOf(exe));
+    if (root) {
+        EXPECT_EQ(attribute(next, "security.capability"), caps); // set after the owner, which clears them
+    }
+    // An old file without an ACL: the new one loses the ACL its folder gave it.
+    ASSERT_EQ(::removexattr(exe.c_str(), "system.posix_acl_access"), 0);
+    files.matchPermissions(exe.string(), next.string());
+    EXPECT_EQ(attribute(next, "system.posix_acl_access"), std::nullopt);
+    EXPECT_EQ(modeOf(next), modeOf(exe));
 }

@@ -6,6 +6,8 @@
 #include "support/temp_folder.h"
 
 #include <algorithm>
+#include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -130,4 +132,55 @@ TEST(PosixFolders, AVolumeThatWentAwayIsNotReady)
     EXPECT_EQ(failureNumber([&] { files.driveCurrentFolder(card); }), 71); // its empty mount point is left
     fs::remove(point);
     EXPECT_EQ(failureNumber([&] { files.driveCurrentFolder(card); }), 71);
+}
+
+TEST(PosixFolders, EveryListingReadsTheFolderAnew)
+{
+    // Even a folder whose times say nobody touched it: a change can hide from them.
+    TempFolder tmp;
+    const auto folder = tmp.mkdir("f");
+    writeFile(folder / "a.ugx", "a");
+    timespec then{};
+    ::clock_gettime(CLOCK_REALTIME, &then);
+    then.tv_sec -= 60;
+    const timespec times[2] = {then, then};
+    ASSERT_EQ(::utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+    PosixFileServices files;
+    EXPECT_EQ(describe(files.listFolder(folder.string())), std::vector<std::string>{"file a.ugx"});
+    writeFile(folder / "b.ugx", "b");
+    ASSERT_EQ(::utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+    EXPECT_EQ(describe(files.listFolder(folder.string())),
+              (std::vector<std::string>{"file a.ugx", "file b.ugx"}));
+    EXPECT_EQ(files.foldersRead(), 2u);
+}
+
+TEST(PosixFolders, AFileSystemThatDoesNotTellEntryKindsListsTheSame)
+{
+    // Enough entries that the look at each is shared out between threads.
+    TempFolder tmp;
+    const auto folder = tmp.mkdir("f");
+    for (int i = 0; i < 400; ++i)
+        writeFile(folder / ("file" + std::to_string(i) + (i % 7 == 0 ? ".ugx" : "")), "x");
+    for (int i = 0; i < 40; ++i)
+        fs::create_directory(folder / ("sub" + std::to_string(i)));
+    writeFile(folder / ".hidden", "x");
+    fs::create_symlink(folder / "file1", folder / "to-file");
+    fs::create_symlink(folder / "sub1", folder / "to-folder");
+    fs::create_symlink(folder / "nowhere", folder / "dangling");
+    fs::create_symlink("/dev/null", folder / "to-device");
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0644), 0);
+
+    PosixFileServices told;
+    PosixFileServices::Options options;
+    options.useEntryTypes = false;
+    PosixFileServices untold(options);
+    const auto expected = told.listFolder(folder.string());
+    ASSERT_EQ(expected.size(), 400u + 40u + 1u + 2u);
+    const auto got = untold.listFolder(folder.string());
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) { // the same entries in the same order
+        EXPECT_EQ(got[i].name, expected[i].name);
+        EXPECT_EQ(got[i].folder, expected[i].folder) << got[i].name;
+        EXPECT_EQ(got[i].hidden, expected[i].hidden) << got[i].name;
+    }
 }

@@ -11,6 +11,7 @@
 #include "support/temp_folder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -243,18 +244,85 @@ TEST_F(WinServices, ACopyAppearsWholeWithProgressAndAsAPlainFile)
     ASSERT_TRUE(
         ::SetFileAttributesW(toWide(source).c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
 
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
+    using Stage = runtime::CopyStage;
+    std::vector<std::tuple<Stage, std::uint64_t, std::uint64_t>> progress;
     files.copyFile(source, folder + "Orvalis.ugx", folder + ".Orvalis.ugx.part",
-                   [&](runtime::CopyStage, std::uint64_t done, std::uint64_t total) {
-                       progress.emplace_back(done, total);
+                   [&](Stage stage, std::uint64_t done, std::uint64_t total) {
+                       progress.emplace_back(stage, done, total);
                    });
     EXPECT_EQ(readFile(at("Orvalis.ugx")), bytes);
     EXPECT_EQ(attributes("Orvalis.ugx") & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
     EXPECT_EQ(testsupport::listNames(tmp.path()), (std::vector<std::string>{"Orvalis.ugx", "saved"}));
-    ASSERT_GE(progress.size(), 2u);
-    EXPECT_EQ(progress.front(), std::make_pair(std::uint64_t{0}, std::uint64_t{bytes.size()}));
-    EXPECT_EQ(progress.back(), std::make_pair(std::uint64_t{bytes.size()}, std::uint64_t{bytes.size()}));
+    // Copying, Saving and Checking in turn, each from 0 to the whole size.
+    const std::uint64_t size = bytes.size();
+    ASSERT_GE(progress.size(), 6u);
+    EXPECT_EQ(progress.front(), std::make_tuple(Stage::Copying, std::uint64_t{0}, size));
+    EXPECT_EQ(progress.back(), std::make_tuple(Stage::Checking, size, size));
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(
+        std::count(progress.begin(), progress.end(), std::make_tuple(Stage::Saving, std::uint64_t{0}, size)),
+        1);
+    EXPECT_EQ(std::count(progress.begin(), progress.end(), std::make_tuple(Stage::Saving, size, size)), 1);
+    EXPECT_EQ(std::count(progress.begin(), progress.end(),
+                         std::make_tuple(Stage::Checking, std::uint64_t{0}, size)),
+              1);
+}
+
+TEST_F(WinServices, ACopyOfASourceWrittenToMeanwhileIsNotInstalled)
+{
+    const fs::path saved = tmp.mkdir("saved");
+    const std::string source = pathText(saved / "Orvalis.ugx");
+    writeFile(source, std::string(1 << 20, 'u'));
+    bool changed = false;
+    const auto result = failureOf([&] {
+        files.copyFile(source, folder + "Orvalis.ugx", folder + ".part",
+                       [&](runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) {
+                           if (stage != runtime::CopyStage::Checking || done != total || changed)
+                               return;
+                           changed = true;
+                           // Its last write time moves on, as a program writing it would make it.
+                           const HANDLE h =
+                               ::CreateFileW(toWide(source).c_str(), FILE_WRITE_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr);
+                           FILETIME later{};
+                           ::GetSystemTimeAsFileTime(&later);
+                           later.dwHighDateTime += 1;
+                           ::SetFileTime(h, nullptr, nullptr, &later);
+                           ::CloseHandle(h);
+                       });
+    });
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(result, expected(75));
+    EXPECT_EQ(testsupport::listNames(tmp.path()), std::vector<std::string>{"saved"});
+}
+
+TEST_F(WinServices, AFolderIsLockedOnceWhateverItsSpelling)
+{
+    const fs::path app = tmp.mkdir("App");
+    auto lock = files.lockFolder(pathText(app) + "\\");
+    ASSERT_NE(lock, nullptr);
+    std::string other = pathText(app);
+    std::transform(other.begin(), other.end(), other.begin(), [](char c) {
+        return c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    });
+    EXPECT_EQ(runtime::folderLockName(other), runtime::folderLockName(pathText(app) + "\\"));
+    EXPECT_EQ(files.lockFolder(other), nullptr);
+    EXPECT_NE(files.lockFolder(folder), nullptr); // another folder is free
+    lock.reset();
+    EXPECT_NE(files.lockFolder(other), nullptr);
+    EXPECT_TRUE(testsupport::listNames(app).empty()); // nothing written
+}
+
+TEST_F(WinServices, OnlyAPlainFileIsARegularFileAndNamesAreNotTraded)
+{
+    writeFile(at("file"), "x");
+    tmp.mkdir("folder");
+    EXPECT_TRUE(files.isRegularFile(folder + "file"));
+    EXPECT_FALSE(files.isRegularFile(folder + "folder"));
+    EXPECT_FALSE(files.isRegularFile(folder + "missing"));
+    EXPECT_FALSE(files.exchangeFiles(folder + "file", folder + "folder"));
+    EXPECT_EQ(readFile(at("file")), "x");
 }
 
 TEST_F(WinServices, AFailedCopyLeavesNothingBehind)

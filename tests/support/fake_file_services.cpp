@@ -22,6 +22,12 @@ const char* opName(Op op)
         return "linkFile";
     case Op::ReplaceFile:
         return "replaceFile";
+    case Op::ExchangeFiles:
+        return "exchangeFiles";
+    case Op::IsRegularFile:
+        return "isRegularFile";
+    case Op::LockFolder:
+        return "lockFolder";
     case Op::CopyFile:
         return "copyFile";
     case Op::MatchPermissions:
@@ -60,6 +66,8 @@ void FakeFileServices::enter(Op op, const std::string& what)
 {
     const int nth = ++m_calls[op];
     m_log.push_back(std::string(opName(op)) + " " + what);
+    if (onCall)
+        onCall(m_log.back());
     const Fault* fault = nullptr;
     if (const auto it = m_faults.find({op, nth}); it != m_faults.end())
         fault = &it->second;
@@ -112,6 +120,26 @@ void FakeFileServices::replaceFile(const std::string& from, const std::string& t
 {
     enter(Op::ReplaceFile, from + " -> " + to);
     m_real.replaceFile(from, to);
+}
+
+bool FakeFileServices::exchangeFiles(const std::string& a, const std::string& b)
+{
+    enter(Op::ExchangeFiles, a + " <-> " + b);
+    return !m_noExchange && m_real.exchangeFiles(a, b);
+}
+
+bool FakeFileServices::isRegularFile(const std::string& path)
+{
+    enter(Op::IsRegularFile, path);
+    return m_real.isRegularFile(path);
+}
+
+std::unique_ptr<runtime::FolderLock> FakeFileServices::lockFolder(const std::string& folder)
+{
+    enter(Op::LockFolder, folder);
+    if (m_folderLocked)
+        return nullptr;
+    return m_real.lockFolder(folder);
 }
 
 void FakeFileServices::copyFile(const std::string& from, const std::string& to, const std::string& partPath,

@@ -2,6 +2,7 @@
 
 #include "runtime/file_services.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,6 +19,9 @@ enum class Op {
     RenameFile,
     LinkFile,
     ReplaceFile,
+    ExchangeFiles,
+    IsRegularFile,
+    LockFolder,
     CopyFile,
     MatchPermissions,
     FlushFolder,
@@ -47,12 +51,21 @@ public:
     /// Makes linkFile answer that the file system has no hard links.
     void setNoHardLinks(bool noLinks) { m_noHardLinks = noLinks; }
 
+    /// Makes exchangeFiles answer that the file system cannot trade names.
+    void setNoExchange(bool noExchange) { m_noExchange = noExchange; }
+
+    /// Makes lockFolder answer that another swap holds the folder.
+    void setFolderLocked(bool locked) { m_folderLocked = locked; }
+
     /// Adds a drive to those the real services report. It holds no folders: asking for
     /// its current folder fails with 71 "Disk not ready", like an empty card reader.
     void addUnreadyDrive(runtime::Drive drive) { m_unreadyDrives.push_back(std::move(drive)); }
 
     /// Reports this folder as the application folder instead of the real one.
     void setAppFolder(std::string folder) { m_appFolder = std::move(folder); }
+
+    /// Called with each log line as a call comes in, before it does anything.
+    std::function<void(const std::string&)> onCall;
 
     int calls(Op op) const;
     const std::vector<std::string>& log() const { return m_log; }
@@ -64,6 +77,9 @@ public:
     void renameFile(const std::string& from, const std::string& to) override;
     bool linkFile(const std::string& from, const std::string& to) override;
     void replaceFile(const std::string& from, const std::string& to) override;
+    bool exchangeFiles(const std::string& a, const std::string& b) override;
+    bool isRegularFile(const std::string& path) override;
+    std::unique_ptr<runtime::FolderLock> lockFolder(const std::string& folder) override;
     void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
                   const runtime::CopyProgress& progress) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
@@ -88,6 +104,8 @@ private:
     std::vector<std::string> m_log;
     std::optional<std::string> m_appFolder;
     bool m_noHardLinks{false};
+    bool m_noExchange{false};
+    bool m_folderLocked{false};
     std::vector<runtime::Drive> m_unreadyDrives;
 };
 
