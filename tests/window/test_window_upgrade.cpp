@@ -1,3 +1,4 @@
+#include "runtime/errors.h"
 #include "window_fixture.h"
 
 #include <functional>
@@ -15,6 +16,7 @@ private slots:
     void upgradeThroughTheWindowEndsTheProgram();
     void folderChangeAfterTheClickInstallsTheClickedFile();
     void failedUpgradeKeepsTheWindowOpen();
+    void upgradeLeftInPlaceByALateFailureIsNotSwappedAgain();
     void cancelTouchesNothing();
     void closingByTheTitleBarTouchesNothing();
 };
@@ -99,6 +101,26 @@ void TestWindowUpgrade::failedUpgradeKeepsTheWindowOpen()
     QVERIFY(f.panel()->isVisible());
     QCOMPARE(f.form().windowTitle(), QStringLiteral("Open... Orvalis.ugx"));
     QVERIFY(!std::filesystem::exists(f.app / "Orvalis.ugx"));
+}
+
+void TestWindowUpgrade::upgradeLeftInPlaceByALateFailureIsNotSwappedAgain()
+{
+    WindowFixture f;
+    f.files.failOn(Op::FlushFolder, 1, runtime::kPermissionDenied);
+    f.start();
+    chooseUpgradeFile(f);
+    QTest::mouseClick(f.pushButton("cmdOpenOK"), Qt::LeftButton);
+    QCOMPARE(f.dialogs.messages.back(), std::string(engine::kMsgInstalledUnconfirmed));
+    QVERIFY(f.form().isVisible());
+
+    // Another swap would make the new executable "Orvalis.old" and lose the previous one.
+    const int renames = f.files.calls(Op::RenameFile) + f.files.calls(Op::LinkFile);
+    QTest::mouseClick(f.pushButton("cmdOpenOK"), Qt::LeftButton);
+    QVERIFY(f.dialogs.messages.back().starts_with("The upgrade is already in place"));
+    QCOMPARE(f.files.calls(Op::RenameFile) + f.files.calls(Op::LinkFile), renames);
+    QCOMPARE(f.files.calls(Op::CopyFile), 1);
+    QCOMPARE(testsupport::readFile(f.app / "Orvalis.exe"), std::string("new executable\n"));
+    QCOMPARE(testsupport::readFile(f.app / "Orvalis.old"), std::string("old executable\n"));
 }
 
 void TestWindowUpgrade::cancelTouchesNothing()
