@@ -62,9 +62,10 @@ void DriveList::layout(int dpi, HFONT font)
         ::ImageList_GetIconSize(m_icons, &iconWidth, &iconHeight);
     const int entryHeight = std::max<int>(metrics.tmHeight, iconHeight) + 2;
     send(CB_SETITEMHEIGHT, 0, entryHeight);
-    // The box gets the height of the definition: its field is what is left inside the edge.
+    // The box gets the height of the definition: its field is what is left inside the edge,
+    // even where that is less than an entry of the dropped-down list.
     const int wanted = r.bottom - r.top;
-    send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), std::max(entryHeight, wanted - 6));
+    send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted - 6);
     place(r.left, r.top, r.right - r.left, wanted + entryHeight * 10);
     RECT box;
     ::GetWindowRect(handle(), &box);
