@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Builds the engine, the services and their tests as Windows programs with the mingw-w64
-# cross compiler and runs the tests under Wine. Run as root on Debian; installs with
-# apt-get only what is missing.
+# Builds the program, the engine, the services, the Win32 window toolkit and their tests as
+# Windows programs with the mingw-w64 cross compiler and runs the tests under Wine, on an
+# Xvfb display with a window manager; then checks that orvalis-upgrade.exe imports only
+# DLLs that Windows ships and runs one upgrade with it, by the keyboard alone. Run as root
+# on Debian; installs with apt-get only what is missing.
 #   tools/cross-test.sh [build folder, default build-win]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir="${1:-build-win}"
 
-packages=(cmake make g++-mingw-w64-x86-64-posix wine64 googletest)
+packages=(cmake make g++-mingw-w64-x86-64-posix wine64 googletest xvfb openbox fonts-wine xdotool x11-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -21,19 +23,100 @@ fi
 # Wine keeps its drives and settings here; its own folder keeps runs apart from anyone's ~/.wine.
 export WINEPREFIX="$PWD/$build_dir/wine"
 export WINEDEBUG=-all
-# The tests are console programs: no display, and no offer to install Wine's .NET and HTML
-# engines, which would wait for a click that never comes.
-unset DISPLAY WAYLAND_DISPLAY
+# No offer to install Wine's .NET and HTML engines, which would wait for a click that never comes.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true # once, before parallel runs race to make it
+unset WAYLAND_DISPLAY
+wine=/usr/lib/wine/wine64
 
-cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake -DORVALIS_BUILD_GUI=OFF \
+# A display of our own, with a window manager: without one Wine stalls for seconds each
+# time a window closes. Everything started here is stopped on the way out, failed or not.
+pids=()
+cleanup() {
+    "${wine%/*}/wineserver" -k 2>/dev/null || true
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+display=
+for n in $(seq 90 120); do
+    if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then
+        display=":$n"
+        break
+    fi
+done
+[[ -n "$display" ]] || { echo "no free X display" >&2; exit 1; }
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY="$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+mkdir -p "$WINEPREFIX"
+"$wine" wineboot --init >/dev/null 2>&1 || true # once, before parallel runs race to make it
+# One server for the whole run: a server that is just quitting drops the program that meets it.
+"${wine%/*}/wineserver" -p 2>/dev/null || true
+
+cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake -DORVALIS_BUILD_GUI=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build_dir" -j"${JOBS:-$(nproc)}"
-cd "$build_dir"
 status=0
-ctest --output-on-failure -j"${JOBS:-$(nproc)}" || status=$?
-# Wine's server lingers a few seconds after the last program; stop it so the run ends clean.
-/usr/lib/wine/wineserver -k 2>/dev/null || true
+(cd "$build_dir" && ctest --output-on-failure -j"${JOBS:-$(nproc)}") || status=$?
+
+exe="$build_dir/app/orvalis-upgrade.exe"
+echo "== imports of $exe"
+dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+echo "$dlls" | tr '\n' ' '
+echo
+for dll in $dlls; do
+    case "$dll" in
+    kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | shell32.dll | ole32.dll | advapi32.dll | msvcrt.dll) ;;
+    *) echo "FAIL: $exe needs $dll, which Windows does not ship" >&2; status=1 ;;
+    esac
+done
+
+echo "== one upgrade with orvalis-upgrade.exe, by the keyboard"
+# The window's own keys: Enter on the warning, Space on the file, Shift+Tab back to "OK",
+# Space. xdotool's --window is ignored by Wine, so each window is focused first.
+wait_for() { # name pattern -> window id
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [[ -n "$id" ]] && { echo "$id"; return; }
+        sleep 0.1
+    done
+    return 1
+}
+keys() { xdotool windowfocus "$1" 2>/dev/null || true; sleep 0.3; shift; xdotool key "$@"; }
+e2e() {
+    local folder
+    folder="$(mktemp -d)"
+    install -m 755 "$exe" "$folder/orvalis-upgrade.exe"
+    printf 'old executable\n' >"$folder/Orvalis.exe"
+    printf 'new executable\n' >"$folder/Orvalis.ugx"
+    (cd "$folder" && exec "$wine" orvalis-upgrade.exe) &
+    local app=$!
+    local box form
+    box=$(wait_for "^Orvalis Upgrade$") || { echo "FAIL: no warning box"; return 1; }
+    if xdotool search --onlyvisible --name "^Open Upgrade File From" >/dev/null 2>&1; then
+        echo "FAIL: the window showed before the warning"; return 1
+    fi
+    keys "$box" Return
+    form=$(wait_for "^Open Upgrade File From\.\.\.$") || { echo "FAIL: no window"; return 1; }
+    local size
+    size=$(xwininfo -id "$form" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+    echo "client area: $size"
+    [[ "$size" == 407x298 ]] || { echo "FAIL: client area $size, not 407x298"; return 1; }
+    keys "$form" space
+    wait_for "^Open\.\.\. Orvalis\.ugx$" >/dev/null || { echo "FAIL: the file was not chosen"; return 1; }
+    keys "$form" shift+Tab shift+Tab shift+Tab space
+    box=$(wait_for "^Orvalis Upgrade$") || { echo "FAIL: no message after OK"; return 1; }
+    keys "$box" Return
+    for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$app" 2>/dev/null; then
+        echo "FAIL: the program did not end"; kill "$app"; return 1
+    fi
+    [[ "$(cat "$folder/Orvalis.exe")" == "new executable" && "$(cat "$folder/Orvalis.old")" == "old executable" ]] ||
+        { echo "FAIL: the files were not swapped"; ls -l "$folder"; return 1; }
+    rm -rf "$folder"
+    echo "upgraded: Orvalis.exe holds the new contents, Orvalis.old the old"
+}
+e2e || status=1
 exit "$status"

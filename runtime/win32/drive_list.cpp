@@ -1,0 +1,234 @@
+#include "drive_list.h"
+
+#include "runtime/failure.h"
+#include "text.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <shellapi.h>
+
+namespace win32 {
+
+namespace {
+
+// The folder the program was started in, as bytes.
+std::string startFolder()
+{
+    const DWORD need = ::GetCurrentDirectoryW(0, nullptr);
+    std::wstring folder(need, L'\0');
+    const DWORD n = ::GetCurrentDirectoryW(need, folder.data());
+    folder.resize(n < need ? n : 0);
+    return narrow(folder);
+}
+
+} // namespace
+
+bool DriveList::build(HWND parent, int id)
+{
+    const DWORD style =
+        childStyle() | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS;
+    // The height given is the dropped-down list's; the box itself is as high as its entries.
+    if (!create(0, L"COMBOBOX", L"", style, 0, 0, 0, 0, parent,
+                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id))))
+        return false;
+    try {
+        fill(m_files.drives());
+    } catch (const runtime::Failure&) {
+        // Starts empty; setDrive adds the drive it is set to, and dropping down tries again.
+    }
+    try {
+        const runtime::Drive started = m_files.driveOf(startFolder());
+        m_current = indexOf(started) >= 0 ? indexOf(started) : add(started);
+    } catch (const runtime::Failure&) {
+        // No drive to start on: the first setDrive raises a change.
+    }
+    send(CB_SETCURSEL, static_cast<WPARAM>(m_current));
+    return true;
+}
+
+void DriveList::layout(int dpi, HFONT font)
+{
+    setFont(font);
+    const RECT r = definedRect(dpi);
+    HDC dc = ::GetDC(handle());
+    HGDIOBJ old = ::SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(handle(), dc);
+    int iconWidth = 0;
+    int iconHeight = 0;
+    if (m_icons != nullptr)
+        ::ImageList_GetIconSize(m_icons, &iconWidth, &iconHeight);
+    const int entryHeight = std::max<int>(metrics.tmHeight, iconHeight) + 2;
+    send(CB_SETITEMHEIGHT, 0, entryHeight);
+    // The box gets the height of the definition: its field is what is left inside the edge,
+    // even where that is less than an entry of the dropped-down list.
+    const int wanted = r.bottom - r.top;
+    send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted - 6);
+    place(r.left, r.top, r.right - r.left, wanted + entryHeight * 10);
+    RECT box;
+    ::GetWindowRect(handle(), &box);
+    const int off = (box.bottom - box.top) - wanted;
+    if (off != 0) {
+        const int field = static_cast<int>(send(CB_GETITEMHEIGHT, static_cast<WPARAM>(-1)));
+        send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), std::max(1, field - off));
+    }
+}
+
+runtime::Drive DriveList::currentDrive() const
+{
+    if (m_current < 0)
+        return {};
+    return m_entries[static_cast<std::size_t>(m_current)].drive;
+}
+
+void DriveList::setDrive(const std::string& path)
+{
+    const runtime::Drive wanted = m_files.driveOf(path); // a failure leaves the list as it was
+    int row = indexOf(wanted);
+    if (row < 0)
+        row = add(wanted);
+    send(CB_SETCURSEL, static_cast<WPARAM>(row));
+    commit(row);
+}
+
+std::wstring DriveList::entryText(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
+        return {};
+    return m_entries[static_cast<std::size_t>(row)].text;
+}
+
+void DriveList::fill(const std::vector<runtime::Drive>& drives)
+{
+    const runtime::Drive keep = currentDrive();
+    const bool hadCurrent = m_current >= 0;
+    send(CB_RESETCONTENT);
+    m_entries.clear();
+    for (const auto& drive : drives) {
+        if (indexOf(drive) < 0)
+            add(drive);
+    }
+    // The current drive stays listed even when it has gone, so the list never jumps by itself.
+    if (hadCurrent) {
+        m_current = indexOf(keep);
+        if (m_current < 0)
+            m_current = add(keep);
+    }
+    send(CB_SETCURSEL, static_cast<WPARAM>(m_current));
+}
+
+int DriveList::indexOf(const runtime::Drive& drive) const
+{
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].drive == drive)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int DriveList::add(const runtime::Drive& drive)
+{
+    Entry entry{drive, widen(drive.name), -1};
+    for (auto& c : entry.text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    const std::wstring root = widen(drive.root);
+    const UINT type = ::GetDriveTypeW(root.c_str());
+    // Only fixed drives are asked for their label and picture: a removable or network
+    // drive may keep the list waiting, or ask for a disk.
+    const bool fixed = type == DRIVE_FIXED || type == DRIVE_RAMDISK;
+    if (fixed) {
+        wchar_t label[MAX_PATH + 1] = {};
+        if (::GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr,
+                                    0) &&
+            label[0] != L'\0')
+            entry.text += L" [" + std::wstring(label) + L"]";
+    }
+    SHFILEINFOW info{};
+    const UINT flags = SHGFI_SYSICONINDEX | SHGFI_SMALLICON | (fixed ? 0 : SHGFI_USEFILEATTRIBUTES);
+    if (const DWORD_PTR icons =
+            ::SHGetFileInfoW(root.c_str(), FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info, flags)) {
+        m_icons = reinterpret_cast<HIMAGELIST>(icons);
+        entry.icon = info.iIcon;
+    }
+    send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.text.c_str()));
+    m_entries.push_back(std::move(entry));
+    return static_cast<int>(m_entries.size()) - 1;
+}
+
+void DriveList::commit(int row)
+{
+    if (row < 0 || row == m_current)
+        return;
+    m_current = row;
+    if (m_change)
+        m_change();
+}
+
+void DriveList::onDrawItem(const DRAWITEMSTRUCT& item)
+{
+    const bool chosen = (item.itemState & ODS_SELECTED) != 0;
+    HDC dc = item.hDC;
+    RECT box = item.rcItem;
+    ::FillRect(dc, &box,
+               chosen ? ::GetSysColorBrush(COLOR_HIGHLIGHT)
+                      : palette().brush(definition().back, COLOR_WINDOW));
+    // The box itself shows the current drive; the dropped-down list each of its entries.
+    const int row = item.itemID == static_cast<UINT>(-1) ? m_current : static_cast<int>(item.itemID);
+    if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
+        return;
+    const Entry& entry = m_entries[static_cast<std::size_t>(row)];
+    int x = box.left + 2;
+    if (m_icons != nullptr && entry.icon >= 0) {
+        int width = 0;
+        int height = 0;
+        ::ImageList_GetIconSize(m_icons, &width, &height);
+        ::ImageList_Draw(m_icons, entry.icon, dc, x, box.top + (box.bottom - box.top - height) / 2,
+                         ILD_TRANSPARENT);
+        x += width + 3;
+    }
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, chosen ? ::GetSysColor(COLOR_HIGHLIGHTTEXT)
+                              : Palette::colour(definition().fore, COLOR_WINDOWTEXT));
+    RECT textBox{x, box.top, box.right - 2, box.bottom};
+    ::DrawTextW(dc, entry.text.c_str(), static_cast<int>(entry.text.size()), &textBox,
+                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0)
+        ::DrawFocusRect(dc, &box);
+}
+
+bool DriveList::onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_DRAWITEM:
+        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
+        return true;
+    case WM_COMMAND:
+        switch (HIWORD(wParam)) {
+        case CBN_DROPDOWN:
+            try {
+                fill(m_files.drives());
+            } catch (const runtime::Failure&) {
+                // No handler covers dropping the list down; the drives read last stay.
+            }
+            return true;
+        case CBN_SELCHANGE:
+            // While the list is down the selection only follows the pointer; the choice is
+            // made when it closes.
+            if (send(CB_GETDROPPEDSTATE) == FALSE)
+                commit(selected());
+            return true;
+        case CBN_CLOSEUP:
+            commit(selected());
+            return true;
+        default:
+            return false;
+        }
+    default:
+        return false;
+    }
+}
+
+} // namespace win32

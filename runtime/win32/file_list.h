@@ -1,0 +1,63 @@
+#pragma once
+
+#include "control.h"
+#include "runtime/actions.h"
+#include "runtime/toolkit.h"
+
+#include <string>
+#include <vector>
+
+namespace win32 {
+
+/// The file list: a list box of the files of one folder that match a pattern. It reads its
+/// folder once the action that changed its path, pattern or contents has ended, or when it
+/// is asked for its selection before then. The names keep their bytes; the list box only
+/// shows them.
+class FileList : public Control, public runtime::FileList {
+public:
+    FileList(const runtime::ControlDefinition& definition, Palette& palette, Control* container,
+             runtime::Actions& actions)
+        : Control(definition, palette, container), m_actions(actions)
+    {}
+
+    bool build(HWND parent, int id) override;
+    bool takesFocus() const override { return true; }
+
+    std::string path() const override { return m_path; }
+    std::string shownPath() const override { return m_shownPath; }
+    void setPath(const std::string& path) override;
+    void setPattern(const std::string& pattern) override;
+    void refresh() override;
+    std::string fileName() override;
+    void onClick(runtime::Event handler) override { m_click = std::move(handler); }
+    void onReadFailed(ReadFailed handler) override { m_readFailed = std::move(handler); }
+
+    int count() const { return static_cast<int>(send(LB_GETCOUNT)); }
+    int selected() const { return static_cast<int>(send(LB_GETCURSEL)); }
+    void select(int row) { send(LB_SETCURSEL, static_cast<WPARAM>(row)); }
+    int caret() const { return static_cast<int>(send(LB_GETCARETINDEX)); }
+
+protected:
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void markStale();
+    void read();
+    void fill(std::vector<std::string> names);
+    void raiseClick();
+    void onKeyDown(WPARAM key);
+
+    runtime::Actions& m_actions;
+    std::string m_path;
+    std::string m_pattern{"*"};
+    std::string m_shownPath;
+    std::string m_shownPattern{"*"};
+    bool m_stale{false};
+    std::vector<std::string> m_names; ///< the entries' bytes, row by row
+    runtime::Event m_click;
+    ReadFailed m_readFailed;
+    bool m_pressed{false}; ///< a mouse button is down on the list: the release is the click
+};
+
+} // namespace win32
