@@ -4,6 +4,7 @@
 #include "runtime/toolkit.h"
 
 #include <string>
+#include <vector>
 
 #include <QListWidget>
 
@@ -19,9 +20,6 @@ class FileListBox : public QListWidget, public runtime::FileList {
     Q_OBJECT
 
 public:
-    /// Item data: the file's bare name, as a QByteArray.
-    static constexpr int kNameRole = Qt::UserRole;
-
     explicit FileListBox(runtime::Actions& actions, QWidget* parent = nullptr);
 
     std::string path() const override { return m_path; }
@@ -57,6 +55,7 @@ private:
     std::string selectedName() const;
 
     runtime::Actions& m_actions;
+    std::vector<std::string> m_names; ///< the bytes of each row's name
     std::string m_path;
     std::string m_shownPath;
     std::string m_pattern{"*"};
