@@ -18,10 +18,15 @@ namespace {
 
 constexpr int kIndent = 10;
 
-// Shifts each entry right by its depth, so the list reads as a tree.
+// Shifts each entry right by its depth, so the list reads as a tree, and gives it the open
+// or closed folder picture. The rows' folders live in the list, beside plain text items.
 class IndentDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit IndentDelegate(FolderListBox* list)
+        : QStyledItemDelegate(list), m_list(list),
+          m_open(list->style()->standardIcon(QStyle::SP_DirOpenIcon)),
+          m_closed(list->style()->standardIcon(QStyle::SP_DirClosedIcon))
+    {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -35,17 +40,23 @@ public:
         return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(index), 0);
     }
 
-private:
-    static int indent(const QModelIndex& index)
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
-        return index.data(FolderListBox::kLevelRole).toInt() * kIndent;
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->icon = m_list->entryOpen(index.row()) ? m_open : m_closed;
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        const int side = m_list->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, m_list);
+        option->decorationSize = QSize(side, side);
     }
-};
 
-QByteArray toBytes(const std::string& s)
-{
-    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
-}
+private:
+    int indent(const QModelIndex& index) const { return m_list->entryLevel(index.row()) * kIndent; }
+
+    FolderListBox* m_list;
+    QIcon m_open;
+    QIcon m_closed;
+};
 
 } // namespace
 
@@ -95,10 +106,22 @@ void FolderListBox::onOpenFailed(OpenFailed handler)
 
 std::string FolderListBox::entryPath(int row) const
 {
-    const QListWidgetItem* entry = item(row);
-    if (entry == nullptr)
-        return {};
-    return entry->data(kPathRole).toByteArray().toStdString();
+    return row >= 0 && static_cast<std::size_t>(row) < m_rows.size()
+               ? m_rows[static_cast<std::size_t>(row)].path
+               : std::string();
+}
+
+int FolderListBox::entryLevel(int row) const
+{
+    return row >= 0 && static_cast<std::size_t>(row) < m_rows.size()
+               ? m_rows[static_cast<std::size_t>(row)].level
+               : 0;
+}
+
+bool FolderListBox::entryOpen(int row) const
+{
+    return row >= 0 && static_cast<std::size_t>(row) < m_rows.size() &&
+           m_rows[static_cast<std::size_t>(row)].open;
 }
 
 void FolderListBox::keyPressEvent(QKeyEvent* event)
@@ -119,24 +142,22 @@ void FolderListBox::keyPressEvent(QKeyEvent* event)
 
 void FolderListBox::fill(const std::string& path, const std::vector<runtime::FolderEntry>& entries)
 {
-    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    const auto rows = runtime::FolderRows(path, entries);
+    auto rows = runtime::FolderRows(path, entries);
+    // Plain text items added in one go; the paths, depths and pictures come from the rows.
+    QStringList shown;
+    shown.reserve(static_cast<qsizetype>(rows.size()));
     int current = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        shown.append(DisplayText(rows[i].label));
+        if (rows[i].open)
+            current = static_cast<int>(i);
+    }
 
     m_path = path;
     setUpdatesEnabled(false);
     clear();
-    for (const auto& row : rows) {
-        // Items get their data before they join the list, which would otherwise look
-        // through all its items on every change.
-        auto* entry = new QListWidgetItem(row.open ? open : closed, DisplayText(row.label));
-        entry->setData(kPathRole, toBytes(row.path));
-        entry->setData(kLevelRole, row.level);
-        addItem(entry);
-        if (row.open)
-            current = count() - 1;
-    }
+    m_rows = std::move(rows);
+    addItems(shown);
     // The current folder is the highlighted entry, as long as the user has not picked another.
     setCurrentRow(current);
     setUpdatesEnabled(true);
@@ -144,7 +165,7 @@ void FolderListBox::fill(const std::string& path, const std::vector<runtime::Fol
 
 void FolderListBox::onDoubleClicked(QListWidgetItem* item)
 {
-    const std::string target = item->data(kPathRole).toByteArray().toStdString();
+    const std::string target = entryPath(row(item));
     // Opening a folder is one action: the file list that follows shares this read.
     runtime::Actions::Scope action(m_actions);
     try {

@@ -2,6 +2,7 @@
 
 #include "runtime/actions.h"
 #include "runtime/file_services.h"
+#include "runtime/list_contents.h"
 #include "runtime/toolkit.h"
 
 #include <string>
@@ -22,11 +23,6 @@ class FolderListBox : public QListWidget, public runtime::FolderList {
     Q_OBJECT
 
 public:
-    /// Item data: the full path of the entry's folder, as a QByteArray.
-    static constexpr int kPathRole = Qt::UserRole;
-    /// Item data: how deep the entry sits in the tree, 0 for the top.
-    static constexpr int kLevelRole = Qt::UserRole + 1;
-
     explicit FolderListBox(runtime::Actions& actions, QWidget* parent = nullptr);
 
     /// The current folder, without a trailing separator except at a root; "" before one is set.
@@ -47,6 +43,10 @@ public:
 
     /// The bytes of the entry at `row`'s folder path; "" when there is no such row.
     std::string entryPath(int row) const;
+    /// How deep the entry at `row` sits in the tree, 0 for the top.
+    int entryLevel(int row) const;
+    /// Whether the entry at `row` is the top or a folder down to the current one.
+    bool entryOpen(int row) const;
 
 signals:
     /// The path changed, by a double click or by the program.
@@ -68,6 +68,7 @@ private:
     void onDoubleClicked(QListWidgetItem* item);
 
     runtime::Actions& m_actions;
+    std::vector<runtime::FolderRow> m_rows; ///< one a row
     std::string m_path;
 };
 

@@ -172,13 +172,13 @@ void TestListBoxes::folderListIsTheTreeDownToThePath()
     QCOMPARE(list.entryPath(0), std::string("/"));
     QCOMPARE(list.entryPath(depth - 1), top.string());
     QCOMPARE(list.entryPath(depth), (top / "alpha").string());
-    QCOMPARE(list.item(depth)->data(toolkit::FolderListBox::kLevelRole).toInt(), depth);
-    QCOMPARE(list.item(1)->data(toolkit::FolderListBox::kLevelRole).toInt(), 1);
+    QCOMPARE(list.entryLevel(depth), depth);
+    QCOMPARE(list.entryLevel(1), 1);
 
     list.setPath("/");
     QCOMPARE(list.path(), std::string("/"));
     QCOMPARE(list.item(0)->text(), QStringLiteral("/"));
-    QCOMPARE(list.item(1)->data(toolkit::FolderListBox::kLevelRole).toInt(), 1);
+    QCOMPARE(list.entryLevel(1), 1);
 }
 
 void TestListBoxes::folderListRaisesChangeOnlyWhenThePathChanges()
