@@ -132,8 +132,8 @@ int main(int argc, char** argv)
             const int row = rowOf(*dir1, big.string());
             if (row < 0)
                 throw std::runtime_error("the folder list does not show " + big.string());
-            dir1->scrollToItem(dir1->item(row));
-            const QRect rect = dir1->visualItemRect(dir1->item(row));
+            dir1->scrollToRow(row);
+            const QRect rect = dir1->rowRect(row);
             const QPoint at(rect.left() + 12, rect.center().y());
             dialogs.messages.clear();
 

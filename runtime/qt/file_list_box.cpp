@@ -1,7 +1,6 @@
 #include "file_list_box.h"
 
 #include "display_text.h"
-#include "qt_controls.h"
 #include "runtime/list_contents.h"
 
 #include <QEvent>
@@ -9,11 +8,9 @@
 
 namespace toolkit {
 
-FileListBox::FileListBox(runtime::Actions& actions, QWidget* parent) : QListWidget(parent), m_actions(actions)
+FileListBox::FileListBox(runtime::Actions& actions, QWidget* parent) : RowList(parent), m_actions(actions)
 {
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setUniformItemSizes(true);
-    connect(this, &QListWidget::itemClicked, this, [this] { emit click(); });
+    connect(this, &RowList::rowClicked, this, [this] { emit click(); });
 }
 
 void FileListBox::setPath(const std::string& path)
@@ -65,10 +62,10 @@ void FileListBox::keyPressEvent(QKeyEvent* event)
     // but no selection is selected by Up or Down as well.
     const std::string before = selectedName();
     const int row = currentRow();
-    QListWidget::keyPressEvent(event);
+    RowList::keyPressEvent(event);
     const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
-    if (arrow && currentItem() != nullptr && !currentItem()->isSelected())
-        currentItem()->setSelected(true);
+    if (arrow && selectedRow() < 0)
+        selectCurrentRow();
     const std::string after = selectedName();
     if (!after.empty() && (after != before || currentRow() != row))
         emit click();
@@ -99,54 +96,23 @@ void FileListBox::load()
     }
     m_shownPath = m_path;
     m_shownPattern = m_pattern;
-    // The names stay as bytes beside the shown texts, row for row; the items carry text only,
-    // added in one go, which is what keeps a big folder quick to show.
-    QStringList shown;
-    shown.reserve(static_cast<qsizetype>(names.size()));
-    for (const auto& name : names)
-        shown.append(DisplayText(name));
-    setUpdatesEnabled(false);
-    clear();
-    m_names = std::move(names);
-    addItems(shown);
-    setUpdatesEnabled(true);
+    replaceRows([&] {
+        m_names = std::move(names);
+        return static_cast<int>(m_names.size());
+    });
+}
+
+QString FileListBox::rowText(int row) const
+{
+    return DisplayText(m_names[static_cast<std::size_t>(row)]);
 }
 
 std::string FileListBox::selectedName() const
 {
-    const QListWidgetItem* entry = currentItem();
-    const int row = currentRow();
-    if (entry == nullptr || !entry->isSelected() || row < 0 ||
-        static_cast<std::size_t>(row) >= m_names.size())
+    const int row = selectedRow();
+    if (row < 0 || static_cast<std::size_t>(row) >= m_names.size())
         return {};
     return m_names[static_cast<std::size_t>(row)];
-}
-
-void FileListBox::paintEvent(QPaintEvent* event)
-{
-    QListWidget::paintEvent(event);
-    if (hasFocus())
-        DrawFocusFrame(viewport());
-}
-
-void FileListBox::scrollContentsBy(int dx, int dy)
-{
-    QListWidget::scrollContentsBy(dx, dy);
-    // Scrolling moves the pixels, the focus frame's among them: draw it afresh.
-    if (hasFocus())
-        viewport()->update();
-}
-
-void FileListBox::focusInEvent(QFocusEvent* event)
-{
-    QListWidget::focusInEvent(event);
-    viewport()->update();
-}
-
-void FileListBox::focusOutEvent(QFocusEvent* event)
-{
-    QListWidget::focusOutEvent(event);
-    viewport()->update();
 }
 
 } // namespace toolkit

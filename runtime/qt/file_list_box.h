@@ -1,12 +1,11 @@
 #pragma once
 
+#include "row_list.h"
 #include "runtime/actions.h"
 #include "runtime/toolkit.h"
 
 #include <string>
 #include <vector>
-
-#include <QListWidget>
 
 namespace toolkit {
 
@@ -16,7 +15,7 @@ namespace toolkit {
 ///
 /// A new path or pattern, or a refresh, marks the list out of date; it reads its folder
 /// once, when the action ends, or when it is asked for its selection or entries first.
-class FileListBox : public QListWidget, public runtime::FileList {
+class FileListBox : public RowList, public runtime::FileList {
     Q_OBJECT
 
 public:
@@ -43,10 +42,7 @@ signals:
     void readFailed(const std::string& path, int number, const std::string& description);
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void scrollContentsBy(int dx, int dy) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
+    QString rowText(int row) const override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

@@ -1,7 +1,6 @@
 #include "folder_list_box.h"
 
 #include "display_text.h"
-#include "qt_controls.h"
 #include "runtime/failure.h"
 #include "runtime/list_contents.h"
 
@@ -19,7 +18,7 @@ namespace {
 constexpr int kIndent = 10;
 
 // Shifts each entry right by its depth, so the list reads as a tree, and gives it the open
-// or closed folder picture. The rows' folders live in the list, beside plain text items.
+// or closed folder picture, both taken from the list's rows.
 class IndentDelegate : public QStyledItemDelegate {
 public:
     explicit IndentDelegate(FolderListBox* list)
@@ -60,14 +59,11 @@ private:
 
 } // namespace
 
-FolderListBox::FolderListBox(runtime::Actions& actions, QWidget* parent)
-    : QListWidget(parent), m_actions(actions)
+FolderListBox::FolderListBox(runtime::Actions& actions, QWidget* parent) : RowList(parent), m_actions(actions)
 {
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setUniformItemSizes(true);
     setItemDelegate(new IndentDelegate(this));
-    connect(this, &QListWidget::itemClicked, this, [this] { emit click(); });
-    connect(this, &QListWidget::itemDoubleClicked, this, &FolderListBox::onDoubleClicked);
+    connect(this, &RowList::rowClicked, this, [this] { emit click(); });
+    connect(this, &RowList::rowDoubleClicked, this, &FolderListBox::open);
 }
 
 void FolderListBox::setPath(const std::string& path)
@@ -129,13 +125,13 @@ void FolderListBox::keyPressEvent(QKeyEvent* event)
     // Enter opens the selected folder, as a double click does, so the keyboard alone can
     // browse. The key goes no further: it presses no button.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (QListWidgetItem* entry = currentItem(); entry != nullptr && entry->isSelected())
-            onDoubleClicked(entry);
+        if (selectedRow() >= 0)
+            open(selectedRow());
         event->accept();
         return;
     }
     const int before = currentRow();
-    QListWidget::keyPressEvent(event);
+    RowList::keyPressEvent(event);
     if (currentRow() != before)
         emit click();
 }
@@ -143,29 +139,28 @@ void FolderListBox::keyPressEvent(QKeyEvent* event)
 void FolderListBox::fill(const std::string& path, const std::vector<runtime::FolderEntry>& entries)
 {
     auto rows = runtime::FolderRows(path, entries);
-    // Plain text items added in one go; the paths, depths and pictures come from the rows.
-    QStringList shown;
-    shown.reserve(static_cast<qsizetype>(rows.size()));
     int current = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        shown.append(DisplayText(rows[i].label));
         if (rows[i].open)
             current = static_cast<int>(i);
     }
-
     m_path = path;
-    setUpdatesEnabled(false);
-    clear();
-    m_rows = std::move(rows);
-    addItems(shown);
+    replaceRows([&] {
+        m_rows = std::move(rows);
+        return static_cast<int>(m_rows.size());
+    });
     // The current folder is the highlighted entry, as long as the user has not picked another.
     setCurrentRow(current);
-    setUpdatesEnabled(true);
 }
 
-void FolderListBox::onDoubleClicked(QListWidgetItem* item)
+QString FolderListBox::rowText(int row) const
 {
-    const std::string target = entryPath(row(item));
+    return DisplayText(m_rows[static_cast<std::size_t>(row)].label);
+}
+
+void FolderListBox::open(int row)
+{
+    const std::string target = entryPath(row);
     // Opening a folder is one action: the file list that follows shares this read.
     runtime::Actions::Scope action(m_actions);
     try {
@@ -173,33 +168,6 @@ void FolderListBox::onDoubleClicked(QListWidgetItem* item)
     } catch (const runtime::Failure& failure) {
         emit openFailed(target, failure.number(), failure.description());
     }
-}
-
-void FolderListBox::paintEvent(QPaintEvent* event)
-{
-    QListWidget::paintEvent(event);
-    if (hasFocus())
-        DrawFocusFrame(viewport());
-}
-
-void FolderListBox::scrollContentsBy(int dx, int dy)
-{
-    QListWidget::scrollContentsBy(dx, dy);
-    // Scrolling moves the pixels, the focus frame's among them: draw it afresh.
-    if (hasFocus())
-        viewport()->update();
-}
-
-void FolderListBox::focusInEvent(QFocusEvent* event)
-{
-    QListWidget::focusInEvent(event);
-    viewport()->update();
-}
-
-void FolderListBox::focusOutEvent(QFocusEvent* event)
-{
-    QListWidget::focusOutEvent(event);
-    viewport()->update();
 }
 
 } // namespace toolkit

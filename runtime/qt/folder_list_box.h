@@ -1,5 +1,6 @@
 #pragma once
 
+#include "row_list.h"
 #include "runtime/actions.h"
 #include "runtime/file_services.h"
 #include "runtime/list_contents.h"
@@ -7,8 +8,6 @@
 
 #include <string>
 #include <vector>
-
-#include <QListWidget>
 
 namespace toolkit {
 
@@ -19,7 +18,7 @@ namespace toolkit {
 /// A single click selects an entry and raises click() with the path unchanged; a double
 /// click opens it, which changes the path and raises change(). With the keys, moving to an
 /// entry is a click and Enter opens it.
-class FolderListBox : public QListWidget, public runtime::FolderList {
+class FolderListBox : public RowList, public runtime::FolderList {
     Q_OBJECT
 
 public:
@@ -57,15 +56,12 @@ signals:
     void openFailed(const std::string& path, int number, const std::string& description);
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void scrollContentsBy(int dx, int dy) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
+    QString rowText(int row) const override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void fill(const std::string& path, const std::vector<runtime::FolderEntry>& entries);
-    void onDoubleClicked(QListWidgetItem* item);
+    void open(int row);
 
     runtime::Actions& m_actions;
     std::vector<runtime::FolderRow> m_rows; ///< one a row

@@ -6,6 +6,7 @@
 #include "runtime/qt/folder_list_box.h"
 #include "runtime/qt/qt_form.h"
 #include "runtime/qt/qt_toolkit.h"
+#include "runtime/qt/row_list.h"
 #include "support/fake_file_services.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
@@ -18,7 +19,6 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
@@ -80,30 +80,30 @@ struct WindowFixture {
 };
 
 /// The row of `list` whose shown text is `text`, or -1.
-inline int rowOf(const QListWidget* list, const QString& text)
+inline int rowOf(const toolkit::RowList* list, const QString& text)
 {
     for (int row = 0; row < list->count(); ++row) {
-        if (list->item(row)->text() == text)
+        if (list->text(row) == text)
             return row;
     }
     return -1;
 }
 
 /// A point near the left end of an entry, where the panel never covers the folder list.
-inline QPoint entryPoint(const QListWidget* list, int row)
+inline QPoint entryPoint(const toolkit::RowList* list, int row)
 {
-    const QRect rect = list->visualItemRect(list->item(row));
+    const QRect rect = list->rowRect(row);
     return QPoint(rect.left() + 12, rect.center().y());
 }
 
-inline void clickEntry(QListWidget* list, const QString& text)
+inline void clickEntry(toolkit::RowList* list, const QString& text)
 {
     const int row = rowOf(list, text);
     QVERIFY2(row >= 0, qPrintable(QStringLiteral("no entry ") + text));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entryPoint(list, row));
 }
 
-inline void doubleClickEntry(QListWidget* list, const QString& text)
+inline void doubleClickEntry(toolkit::RowList* list, const QString& text)
 {
     const int row = rowOf(list, text);
     QVERIFY2(row >= 0, qPrintable(QStringLiteral("no entry ") + text));
@@ -111,11 +111,11 @@ inline void doubleClickEntry(QListWidget* list, const QString& text)
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, entryPoint(list, row));
 }
 
-inline QStringList entries(const QListWidget* list)
+inline QStringList entries(const toolkit::RowList* list)
 {
     QStringList texts;
     for (int row = 0; row < list->count(); ++row)
-        texts << list->item(row)->text();
+        texts << list->text(row);
     return texts;
 }
 
