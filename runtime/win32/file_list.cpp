@@ -149,7 +149,7 @@ int FileList::rowAt(LPARAM point) const
 
 LRESULT FileList::text(WPARAM row, wchar_t* buffer) const
 {
-    // What the list box would answer if it held the texts: screen readers ask for them.
+    // What the list box would answer if it held the texts.
     if (row >= m_names.size())
         return LB_ERR;
     const std::wstring shown = widen(m_names[row]);
@@ -223,9 +223,12 @@ LRESULT FileList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return passOn(message, wParam, lParam);
     case LB_GETTEXTLEN:
-        return text(wParam, nullptr);
     case LB_GETTEXT:
-        return text(wParam, reinterpret_cast<wchar_t*>(lParam));
+        // From another thread, perhaps another process, the answer is that of any list without
+        // texts: carried between processes, the buffer only has room for an item's data.
+        if (::InSendMessage())
+            return passOn(message, wParam, lParam);
+        return text(wParam, message == LB_GETTEXT ? reinterpret_cast<wchar_t*>(lParam) : nullptr);
     default:
         return passOn(message, wParam, lParam);
     }

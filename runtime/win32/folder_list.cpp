@@ -120,7 +120,7 @@ void FolderList::raiseClick()
 
 LRESULT FolderList::text(WPARAM row, wchar_t* buffer) const
 {
-    // The label is what screen readers read; the picture and the indent are drawn.
+    // The label, as the list box would answer if it held the texts; the picture and indent are drawn.
     if (row >= m_rows.size())
         return LB_ERR;
     const std::wstring label = widen(m_rows[row].label);
@@ -216,9 +216,12 @@ LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return passOn(message, wParam, lParam);
     case LB_GETTEXTLEN:
-        return text(wParam, nullptr);
     case LB_GETTEXT:
-        return text(wParam, reinterpret_cast<wchar_t*>(lParam));
+        // From another thread, perhaps another process, the answer is that of any list without
+        // texts: carried between processes, the buffer only has room for an item's data.
+        if (::InSendMessage())
+            return passOn(message, wParam, lParam);
+        return text(wParam, message == LB_GETTEXT ? reinterpret_cast<wchar_t*>(lParam) : nullptr);
     default:
         return passOn(message, wParam, lParam);
     }
