@@ -10,9 +10,26 @@ namespace win32 {
 bool FileList::build(HWND parent, int id)
 {
     // LBS_NOINTEGRALHEIGHT keeps the height of the definition instead of a whole number of rows.
-    const DWORD style = childStyle() | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+    // LBS_NODATA: the list box keeps only the number of rows and asks for each row it draws,
+    // so filling it costs nothing however many names there are.
+    const DWORD style = childStyle() | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                        LBS_OWNERDRAWFIXED | LBS_NODATA;
     return create(WS_EX_CLIENTEDGE, L"LISTBOX", L"", style, 0, 0, 0, 0, parent,
                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
+}
+
+void FileList::layout(int dpi, HFONT font)
+{
+    Control::layout(dpi, font);
+    // An owner-drawn list keeps its row height when its font changes: a row as high as the
+    // font, as a list of plain text has.
+    HDC dc = ::GetDC(handle());
+    HGDIOBJ old = ::SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(handle(), dc);
+    send(LB_SETITEMHEIGHT, 0, metrics.tmHeight);
 }
 
 void FileList::setPath(const std::string& path)
@@ -76,21 +93,11 @@ void FileList::read()
 
 void FileList::fill(std::vector<std::string> names)
 {
-    // One allocation and no drawing while it fills: a folder of many files fills about as
-    // fast as it is read.
+    // The rows are drawn from the names: the list box only learns how many there are.
     send(WM_SETREDRAW, FALSE);
     send(LB_RESETCONTENT);
-    std::vector<std::wstring> shown;
-    shown.reserve(names.size());
-    std::size_t chars = 0;
-    for (const auto& name : names) {
-        shown.push_back(widen(name));
-        chars += shown.back().size() + 1;
-    }
-    send(LB_INITSTORAGE, shown.size(), static_cast<LPARAM>(chars * sizeof(wchar_t)));
-    for (const auto& text : shown)
-        send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     m_names = std::move(names);
+    send(LB_SETCOUNT, m_names.size());
     send(WM_SETREDRAW, TRUE);
     ::InvalidateRect(handle(), nullptr, TRUE);
 }
@@ -115,6 +122,73 @@ void FileList::onKeyDown(WPARAM key)
     }
 }
 
+bool FileList::jumpTo(wchar_t letter)
+{
+    const int row = nextStartingWith(
+        letter, caret(), static_cast<int>(m_names.size()),
+        [this](int r) -> const std::string& { return m_names[static_cast<std::size_t>(r)]; });
+    if (row < 0)
+        return false;
+    select(row);
+    raiseClick();
+    return true;
+}
+
+int FileList::rowAt(LPARAM point) const
+{
+    // Worked out from the fixed row height: LB_ITEMFROMPOINT answers in 16 bits only.
+    RECT client{};
+    ::GetClientRect(handle(), &client);
+    const POINT at{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+    const int height = static_cast<int>(send(LB_GETITEMHEIGHT));
+    if (!::PtInRect(&client, at) || height <= 0)
+        return -1;
+    const int row = static_cast<int>(send(LB_GETTOPINDEX)) + at.y / height;
+    return row < count() ? row : -1;
+}
+
+LRESULT FileList::text(WPARAM row, wchar_t* buffer) const
+{
+    // What the list box would answer if it held the texts.
+    if (row >= m_names.size())
+        return LB_ERR;
+    const std::wstring shown = widen(m_names[row]);
+    if (buffer != nullptr) {
+        shown.copy(buffer, shown.size());
+        buffer[shown.size()] = L'\0';
+    }
+    return static_cast<LRESULT>(shown.size());
+}
+
+void FileList::onDrawItem(const DRAWITEMSTRUCT& item)
+{
+    HDC dc = item.hDC;
+    const RECT box = item.rcItem;
+    const bool focus = (item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0;
+    if (item.itemID >= m_names.size()) {
+        // An empty list that has the focus shows it on its first row.
+        ::FillRect(dc, &box, palette().brush(definition().back, COLOR_WINDOW));
+        if (focus)
+            ::DrawFocusRect(dc, &box);
+        return;
+    }
+    const bool chosen = (item.itemState & ODS_SELECTED) != 0;
+    ::FillRect(dc, &box,
+               chosen ? ::GetSysColorBrush(COLOR_HIGHLIGHT)
+                      : palette().brush(definition().back, COLOR_WINDOW));
+    HGDIOBJ oldFont = ::SelectObject(dc, font());
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, chosen ? ::GetSysColor(COLOR_HIGHLIGHTTEXT)
+                              : Palette::colour(definition().fore, COLOR_WINDOWTEXT));
+    RECT textBox{box.left + 2, box.top, box.right, box.bottom};
+    const std::wstring shown = widen(m_names[item.itemID]);
+    ::DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &textBox,
+                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    ::SelectObject(dc, oldFont);
+    if (focus)
+        ::DrawFocusRect(dc, &box);
+}
+
 LRESULT FileList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -129,8 +203,8 @@ LRESULT FileList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         const LRESULT result = passOn(message, wParam, lParam);
         m_pressed = false;
         // The click is the release over a selected entry, also when it was selected before.
-        const LRESULT hit = send(LB_ITEMFROMPOINT, 0, lParam);
-        if (wasPressed && HIWORD(hit) == 0 && static_cast<int>(LOWORD(hit)) == selected())
+        const int row = rowAt(lParam);
+        if (wasPressed && row >= 0 && row == selected())
             raiseClick();
         return result;
     }
@@ -140,25 +214,48 @@ LRESULT FileList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         onKeyDown(wParam);
         return result;
     }
+    case WM_CHAR:
+        // A list without texts has no search of its own: a letter goes to the next name
+        // that starts with it.
+        if (wParam > L' ') {
+            jumpTo(static_cast<wchar_t>(wParam));
+            return 0;
+        }
+        return passOn(message, wParam, lParam);
+    case LB_GETTEXTLEN:
+    case LB_GETTEXT:
+        // From another thread, perhaps another process, the answer is that of any list without
+        // texts: carried between processes, the buffer only has room for an item's data.
+        if (::InSendMessage())
+            return passOn(message, wParam, lParam);
+        return text(wParam, message == LB_GETTEXT ? reinterpret_cast<wchar_t*>(lParam) : nullptr);
     default:
         return passOn(message, wParam, lParam);
     }
 }
 
-bool FileList::onNotification(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
+bool FileList::onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    if (message == WM_CTLCOLORLISTBOX) {
+    switch (message) {
+    case WM_DRAWITEM:
+        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
+        return true;
+    case WM_CTLCOLORLISTBOX:
         ::SetBkColor(reinterpret_cast<HDC>(wParam), Palette::colour(definition().back, COLOR_WINDOW));
         result = reinterpret_cast<LRESULT>(palette().brush(definition().back, COLOR_WINDOW));
         return true;
+    case WM_COMMAND:
+        // A selection moved by the keys is a click; one by the mouse waits for the release.
+        if (HIWORD(wParam) == LBN_SELCHANGE && !m_pressed) {
+            raiseClick();
+            result = 0;
+            return true;
+        }
+        return false;
+    default:
+        return false;
     }
-    // A selection moved by the keys is a click; one by the mouse waits for the release.
-    if (message == WM_COMMAND && HIWORD(wParam) == LBN_SELCHANGE && !m_pressed) {
-        raiseClick();
-        result = 0;
-        return true;
-    }
-    return false;
 }
 
 } // namespace win32

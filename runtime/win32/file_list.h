@@ -11,8 +11,9 @@ namespace win32 {
 
 /// The file list: a list box of the files of one folder that match a pattern. It reads its
 /// folder once the action that changed its path, pattern or contents has ended, or when it
-/// is asked for its selection before then. The names keep their bytes; the list box only
-/// shows them.
+/// is asked for its selection before then. The names keep their bytes; the list box holds
+/// only their count and draws the rows it shows from them, so a folder of many files fills
+/// at once. Typing a letter selects the next name that starts with it.
 class FileList : public Control, public runtime::FileList {
 public:
     FileList(const runtime::ControlDefinition& definition, Palette& palette, Control* container,
@@ -22,6 +23,7 @@ public:
 
     bool build(HWND parent, int id) override;
     bool takesFocus() const override { return true; }
+    void layout(int dpi, HFONT font) override;
 
     std::string path() const override { return m_path; }
     std::string shownPath() const override { return m_shownPath; }
@@ -47,6 +49,10 @@ private:
     void fill(std::vector<std::string> names);
     void raiseClick();
     void onKeyDown(WPARAM key);
+    bool jumpTo(wchar_t letter);
+    int rowAt(LPARAM point) const;
+    LRESULT text(WPARAM row, wchar_t* buffer) const;
+    void onDrawItem(const DRAWITEMSTRUCT& item);
 
     runtime::Actions& m_actions;
     std::string m_path;

@@ -30,7 +30,7 @@ int folderIcon(bool open, HIMAGELIST& list)
 bool FolderList::build(HWND parent, int id)
 {
     const DWORD style = childStyle() | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-                        LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
+                        LBS_OWNERDRAWFIXED | LBS_NODATA;
     if (!create(WS_EX_CLIENTEDGE, L"LISTBOX", L"", style, 0, 0, 0, 0, parent,
                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id))))
         return false;
@@ -83,12 +83,11 @@ void FolderList::fill(const std::string& path, const std::vector<runtime::Folder
     m_path = path;
     m_rows = runtime::FolderRows(path, entries);
     send(WM_SETREDRAW, FALSE);
+    // The list box learns only how many rows there are; each is drawn from m_rows.
     send(LB_RESETCONTENT);
+    send(LB_SETCOUNT, m_rows.size());
     int current = 0;
     for (std::size_t row = 0; row < m_rows.size(); ++row) {
-        // The text is what screen readers read; the picture and the indent are drawn.
-        const std::wstring label = widen(m_rows[row].label);
-        send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label.c_str()));
         if (m_rows[row].open)
             current = static_cast<int>(row);
     }
@@ -117,6 +116,19 @@ void FolderList::raiseClick()
 {
     if (selected() >= 0 && m_click)
         m_click();
+}
+
+LRESULT FolderList::text(WPARAM row, wchar_t* buffer) const
+{
+    // The label, as the list box would answer if it held the texts; the picture and indent are drawn.
+    if (row >= m_rows.size())
+        return LB_ERR;
+    const std::wstring label = widen(m_rows[row].label);
+    if (buffer != nullptr) {
+        label.copy(buffer, label.size());
+        buffer[label.size()] = L'\0';
+    }
+    return static_cast<LRESULT>(label.size());
 }
 
 void FolderList::onDrawItem(const DRAWITEMSTRUCT& item)
@@ -190,7 +202,26 @@ LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CHAR:
         if (wParam == L'\r')
             return 0;
+        if (wParam > L' ') {
+            // A list without texts has no search of its own: a letter goes to the next
+            // folder that starts with it.
+            const int row = nextStartingWith(
+                static_cast<wchar_t>(wParam), caret(), static_cast<int>(m_rows.size()),
+                [this](int r) -> const std::string& { return m_rows[static_cast<std::size_t>(r)].label; });
+            if (row >= 0) {
+                send(LB_SETCURSEL, static_cast<WPARAM>(row));
+                raiseClick();
+            }
+            return 0;
+        }
         return passOn(message, wParam, lParam);
+    case LB_GETTEXTLEN:
+    case LB_GETTEXT:
+        // From another thread, perhaps another process, the answer is that of any list without
+        // texts: carried between processes, the buffer only has room for an item's data.
+        if (::InSendMessage())
+            return passOn(message, wParam, lParam);
+        return text(wParam, message == LB_GETTEXT ? reinterpret_cast<wchar_t*>(lParam) : nullptr);
     default:
         return passOn(message, wParam, lParam);
     }

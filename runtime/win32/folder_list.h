@@ -14,7 +14,8 @@ namespace win32 {
 /// The folder list: an owner-drawn list box of the folders from the root down to the
 /// current one, open, then its subfolders, closed, each indented by its level beside its
 /// folder picture. A click or an arrow key selects an entry; a double click, or Enter on
-/// the selected entry, opens it.
+/// the selected entry, opens it; a typed letter selects the next entry that starts with it.
+/// The list box holds only the number of rows: each is drawn from the rows kept here.
 class FolderList : public Control, public runtime::FolderList {
 public:
     FolderList(const runtime::ControlDefinition& definition, Palette& palette, Control* container,
@@ -35,6 +36,7 @@ public:
 
     int count() const { return static_cast<int>(send(LB_GETCOUNT)); }
     int selected() const { return static_cast<int>(send(LB_GETCURSEL)); }
+    int caret() const { return static_cast<int>(send(LB_GETCARETINDEX)); }
     /// The full path of the entry in `row`, or "".
     std::string entryPath(int row) const;
 
@@ -47,6 +49,7 @@ private:
     void open(int row);
     void raiseClick();
     void onDrawItem(const DRAWITEMSTRUCT& item);
+    LRESULT text(WPARAM row, wchar_t* buffer) const;
 
     runtime::Actions& m_actions;
     std::string m_path;

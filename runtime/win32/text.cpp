@@ -27,4 +27,18 @@ std::string narrow(const std::wstring& text)
     return bytes;
 }
 
+wchar_t initial(const std::string& text)
+{
+    if (text.empty())
+        return 0;
+    wchar_t letter = static_cast<unsigned char>(text[0]);
+    if (letter >= 0x80) {
+        // Four bytes hold any first character; a sequence cut after it does not change it.
+        const std::wstring start = widen(text.substr(0, 4));
+        letter = start.empty() ? 0 : start[0];
+    }
+    ::CharUpperBuffW(&letter, 1);
+    return letter;
+}
+
 } // namespace win32

@@ -11,4 +11,20 @@ std::wstring widen(const std::string& text);
 /// UTF-16 text from a Win32 call as UTF-8 bytes.
 std::string narrow(const std::wstring& text);
 
+/// The first character of `text` as shown, in capitals (0 for no text).
+wchar_t initial(const std::string& text);
+
+/// What typing `letter` in a list finds: the first row after `caret` (-1: none), going round,
+/// whose text `textOf(row)` starts with that letter in either case; -1 when there is none.
+template <typename TextOf> int nextStartingWith(wchar_t letter, int caret, int rows, TextOf textOf)
+{
+    const wchar_t wanted = initial(narrow(std::wstring(1, letter)));
+    for (int i = 1; i <= rows; ++i) {
+        const int row = (caret + i) % rows;
+        if (initial(textOf(row)) == wanted)
+            return row;
+    }
+    return -1;
+}
+
 } // namespace win32

@@ -308,6 +308,9 @@ TEST_F(Win32Window, UpgradesWithTheChosenFileAndUnloads)
     EXPECT_FALSE(::IsWindowVisible(control("picFileOpen")));
     clickFile(L"Orvalis.ugx"); // the same file again
     ASSERT_TRUE(::IsWindowVisible(control("picFileOpen")));
+    ::SendMessageW(control("cmdOpenBack"), BM_CLICK, 0, 0);
+    ::SendMessageW(control("FileList1"), WM_CHAR, L'o', 0); // its first letter, in another case
+    ASSERT_TRUE(::IsWindowVisible(control("picFileOpen")));
 
     ::SendMessageW(control("cmdOpenOK"), BM_CLICK, 0, 0);
     EXPECT_EQ(toolkit.recorded.messages.back(), "Upgrade successful.");
