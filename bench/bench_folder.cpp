@@ -154,8 +154,9 @@ int main(int argc, char** argv)
         const auto expected = static_cast<std::size_t>(files + folders);
         const bench::Pairs pairs =
             bench::RunInTurns(warmUp, repeats, openBig, [&] { return readFolder(big.string(), expected); });
-        const std::string what = "Open a folder of " + std::to_string(files) + " files and " +
-                                 std::to_string(folders) + " subfolders";
+        const std::string what = "Open a folder of " + std::to_string(files) + " files (" +
+                                 std::to_string(matching) + " \"*.ugx\") and " + std::to_string(folders) +
+                                 " subfolders";
         std::printf("%s\n", bench::TableRow(what, "ms", bench::Summarise(pairs.tool),
                                             bench::Summarise(pairs.floor), 2.0)
                                 .c_str());

@@ -75,7 +75,7 @@ TEST(Benchmarks, FolderRowOpensTheFolderInTheWindow)
         run("QT_QPA_PLATFORM=offscreen " + std::string(BENCH_FOLDER) + " --dir " + dir.path().string() +
             " --files 40 --matching 3 --folders 6 --repeats 2 --warm-up 1");
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(startsWith(r.out, "| Open a folder of 40 files and 6 subfolders | ")) << r.out;
+    EXPECT_TRUE(startsWith(r.out, "| Open a folder of 40 files (3 \"*.ugx\") and 6 subfolders | ")) << r.out;
 }
 
 TEST(Benchmarks, WithoutAFolderToWorkInNothingRuns)

@@ -40,14 +40,15 @@ void Actions::end()
     m_depth = 0;
 }
 
-std::vector<FolderEntry> Actions::listFolder(const std::string& folder)
+std::shared_ptr<const std::vector<FolderEntry>> Actions::listFolder(const std::string& folder)
 {
-    if (m_depth == 0)
-        return m_files.listFolder(folder);
-    if (auto found = m_listings.find(folder); found != m_listings.end())
-        return found->second;
-    auto entries = m_files.listFolder(folder);
-    m_listings.emplace(folder, entries);
+    if (m_depth > 0) {
+        if (auto found = m_listings.find(folder); found != m_listings.end())
+            return found->second;
+    }
+    auto entries = std::make_shared<const std::vector<FolderEntry>>(m_files.listFolder(folder));
+    if (m_depth > 0)
+        m_listings.emplace(folder, entries);
     return entries;
 }
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,10 +36,10 @@ public:
 
     FileServices& files() { return m_files; }
 
-    /// The entries of `folder`: read once in an action and shared until it ends; read
-    /// afresh each time outside an action. Fails as FileServices::listFolder does (a
-    /// failure is not kept: the next call reads again).
-    std::vector<FolderEntry> listFolder(const std::string& folder);
+    /// The entries of `folder`: read once in an action and shared, not copied, until it
+    /// ends; read afresh each time outside an action. Fails as FileServices::listFolder
+    /// does (a failure is not kept: the next call reads again).
+    std::shared_ptr<const std::vector<FolderEntry>> listFolder(const std::string& folder);
 
     /// Runs `work` when the current action ends, or at once outside an action. Work
     /// deferred again under the same `key` before it ran replaces the earlier work. Work
@@ -51,7 +52,7 @@ private:
 
     FileServices& m_files;
     int m_depth{0};
-    std::map<std::string, std::vector<FolderEntry>> m_listings;
+    std::map<std::string, std::shared_ptr<const std::vector<FolderEntry>>> m_listings;
     std::vector<std::pair<const void*, std::function<void()>>> m_deferred;
 };
 

@@ -243,7 +243,7 @@ std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder
     std::vector<std::size_t> unknown; // links, and entries of a kind readdir did not report
     errno = 0;
     while (const dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
+        std::string name(e->d_name);
         if (name == "." || name == "..")
             continue;
         // The entry type from readdir is enough for most entries; only links and file
@@ -251,7 +251,7 @@ std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder
         const unsigned char type = m_options.useEntryTypes ? e->d_type : kUnknown;
         if (type == DT_LNK || type == DT_UNKNOWN)
             unknown.push_back(raw.size());
-        raw.push_back({name, type});
+        raw.push_back({std::move(name), type});
         errno = 0;
     }
     const int err = errno;

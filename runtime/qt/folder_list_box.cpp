@@ -71,7 +71,7 @@ void FolderListBox::setPath(const std::string& path)
     const std::string target = runtime::TrimSeparator(path);
     const auto entries = m_actions.listFolder(target);
     const bool changed = target != m_path;
-    fill(target, entries);
+    fill(target, *entries);
     if (changed)
         emit change();
 }

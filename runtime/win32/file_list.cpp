@@ -76,7 +76,7 @@ void FileList::read()
     m_stale = false;
     std::vector<std::string> names;
     try {
-        names = runtime::FileNames(m_actions.listFolder(m_path), m_pattern);
+        names = runtime::FileNames(*m_actions.listFolder(m_path), m_pattern);
     } catch (const runtime::Failure& failure) {
         const std::string failed = m_path;
         // Back to what it shows, which is still on the screen.

@@ -61,7 +61,7 @@ void FolderList::setPath(const std::string& path)
     const std::string target = runtime::TrimSeparator(path);
     const auto entries = m_actions.listFolder(target); // a failure leaves the list as it was
     const bool changed = target != m_path;
-    fill(target, entries);
+    fill(target, *entries);
     if (changed && m_change)
         m_change();
 }
