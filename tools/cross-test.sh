@@ -69,7 +69,8 @@ echo "$dlls" | tr '\n' ' '
 echo
 for dll in $dlls; do
     case "$dll" in
-    kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | shell32.dll | ole32.dll | advapi32.dll | msvcrt.dll) ;;
+    kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | shell32.dll | ole32.dll | oleaut32.dll | \
+        oleacc.dll | advapi32.dll | msvcrt.dll) ;;
     *) echo "FAIL: $exe needs $dll, which Windows does not ship" >&2; status=1 ;;
     esac
 done

@@ -100,6 +100,7 @@ void FileList::fill(std::vector<std::string> names)
     send(LB_SETCOUNT, m_names.size());
     send(WM_SETREDRAW, TRUE);
     ::InvalidateRect(handle(), nullptr, TRUE);
+    ListAccessible::rowsReplaced(handle());
 }
 
 void FileList::raiseClick()
@@ -147,12 +148,17 @@ int FileList::rowAt(LPARAM point) const
     return row < count() ? row : -1;
 }
 
+std::wstring FileList::rowText(int row) const
+{
+    return widen(m_names[static_cast<std::size_t>(row)]);
+}
+
 LRESULT FileList::text(WPARAM row, wchar_t* buffer) const
 {
     // What the list box would answer if it held the texts.
     if (row >= m_names.size())
         return LB_ERR;
-    const std::wstring shown = widen(m_names[row]);
+    const std::wstring shown = rowText(static_cast<int>(row));
     if (buffer != nullptr) {
         shown.copy(buffer, shown.size());
         buffer[shown.size()] = L'\0';
@@ -222,6 +228,12 @@ LRESULT FileList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         return passOn(message, wParam, lParam);
+    case WM_GETOBJECT: {
+        LRESULT result = 0;
+        if (m_accessible.answer(handle(), wParam, lParam, result))
+            return result;
+        return passOn(message, wParam, lParam);
+    }
     case LB_GETTEXTLEN:
     case LB_GETTEXT:
         // From another thread, perhaps another process, the answer is that of any list without

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control.h"
+#include "list_accessible.h"
 #include "runtime/actions.h"
 #include "runtime/toolkit.h"
 
@@ -14,7 +15,7 @@ namespace win32 {
 /// is asked for its selection before then. The names keep their bytes; the list box holds
 /// only their count and draws the rows it shows from them, so a folder of many files fills
 /// at once. Typing a letter selects the next name that starts with it.
-class FileList : public Control, public runtime::FileList {
+class FileList : public Control, public runtime::FileList, private ListRows {
 public:
     FileList(const runtime::ControlDefinition& definition, Palette& palette, Control* container,
              runtime::Actions& actions)
@@ -42,8 +43,11 @@ public:
 protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void onDestroy() override { m_accessible.detach(); }
 
 private:
+    int rowCount() const override { return static_cast<int>(m_names.size()); }
+    std::wstring rowText(int row) const override;
     void markStale();
     void read();
     void fill(std::vector<std::string> names);
@@ -63,7 +67,8 @@ private:
     std::vector<std::string> m_names; ///< the entries' bytes, row by row
     runtime::Event m_click;
     ReadFailed m_readFailed;
-    bool m_pressed{false}; ///< a mouse button is down on the list: the release is the click
+    bool m_pressed{false};              ///< a mouse button is down on the list: the release is the click
+    ListAccessible m_accessible{*this}; ///< what screen readers read of the rows
 };
 
 } // namespace win32

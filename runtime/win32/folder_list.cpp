@@ -95,6 +95,7 @@ void FolderList::fill(const std::string& path, const std::vector<runtime::Folder
     send(LB_SETCURSEL, static_cast<WPARAM>(current));
     send(WM_SETREDRAW, TRUE);
     ::InvalidateRect(handle(), nullptr, TRUE);
+    ListAccessible::rowsReplaced(handle());
 }
 
 void FolderList::open(int row)
@@ -118,12 +119,18 @@ void FolderList::raiseClick()
         m_click();
 }
 
+std::wstring FolderList::rowText(int row) const
+{
+    // The label; the picture and indent are drawn.
+    return widen(m_rows[static_cast<std::size_t>(row)].label);
+}
+
 LRESULT FolderList::text(WPARAM row, wchar_t* buffer) const
 {
-    // The label, as the list box would answer if it held the texts; the picture and indent are drawn.
+    // What the list box would answer if it held the texts.
     if (row >= m_rows.size())
         return LB_ERR;
-    const std::wstring label = widen(m_rows[row].label);
+    const std::wstring label = rowText(static_cast<int>(row));
     if (buffer != nullptr) {
         label.copy(buffer, label.size());
         buffer[label.size()] = L'\0';
@@ -215,6 +222,12 @@ LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         return passOn(message, wParam, lParam);
+    case WM_GETOBJECT: {
+        LRESULT result = 0;
+        if (m_accessible.answer(handle(), wParam, lParam, result))
+            return result;
+        return passOn(message, wParam, lParam);
+    }
     case LB_GETTEXTLEN:
     case LB_GETTEXT:
         // From another thread, perhaps another process, the answer is that of any list without

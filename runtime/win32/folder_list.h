@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control.h"
+#include "list_accessible.h"
 #include "runtime/actions.h"
 #include "runtime/list_contents.h"
 #include "runtime/toolkit.h"
@@ -16,7 +17,7 @@ namespace win32 {
 /// folder picture. A click or an arrow key selects an entry; a double click, or Enter on
 /// the selected entry, opens it; a typed letter selects the next entry that starts with it.
 /// The list box holds only the number of rows: each is drawn from the rows kept here.
-class FolderList : public Control, public runtime::FolderList {
+class FolderList : public Control, public runtime::FolderList, private ListRows {
 public:
     FolderList(const runtime::ControlDefinition& definition, Palette& palette, Control* container,
                runtime::Actions& actions)
@@ -43,8 +44,11 @@ public:
 protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void onDestroy() override { m_accessible.detach(); }
 
 private:
+    int rowCount() const override { return static_cast<int>(m_rows.size()); }
+    std::wstring rowText(int row) const override;
     void fill(const std::string& path, const std::vector<runtime::FolderEntry>& entries);
     void open(int row);
     void raiseClick();
@@ -61,8 +65,9 @@ private:
     int m_closedIcon{-1};
     int m_openIcon{-1};
     int m_indent{10};
-    bool m_pressed{false};   ///< a mouse button is down on the list: the release is the click
-    bool m_afterOpen{false}; ///< the release that ends a double click is no click
+    bool m_pressed{false};              ///< a mouse button is down on the list: the release is the click
+    bool m_afterOpen{false};            ///< the release that ends a double click is no click
+    ListAccessible m_accessible{*this}; ///< what screen readers read of the rows
 };
 
 } // namespace win32

@@ -11,6 +11,7 @@
 #include "window/frm_file.h"
 
 #include <memory>
+#include <oleacc.h>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,46 @@ int rowOf(HWND list, const std::wstring& text)
             return static_cast<int>(row);
     }
     return -1;
+}
+
+/// A list's accessible object, as a screen reader gets it.
+IAccessible* accessibleOf(HWND list)
+{
+    IAccessible* object = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(list, OBJID_CLIENT, __uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&object))))
+        return nullptr;
+    return object;
+}
+
+/// What a screen reader reads of a list's rows: their names and states, child by child.
+struct ReadRows {
+    std::vector<std::wstring> names;
+    std::vector<LONG> states;
+};
+
+ReadRows readRows(HWND list)
+{
+    ReadRows read;
+    IAccessible* object = accessibleOf(list);
+    if (object == nullptr)
+        return read;
+    LONG count = 0;
+    object->get_accChildCount(&count);
+    for (LONG child = 1; child <= count; ++child) {
+        VARIANT id{};
+        id.vt = VT_I4;
+        id.lVal = child;
+        BSTR name = nullptr;
+        object->get_accName(id, &name);
+        read.names.emplace_back(name != nullptr ? name : L"");
+        ::SysFreeString(name);
+        VARIANT state{};
+        object->get_accState(id, &state);
+        read.states.push_back(state.vt == VT_I4 ? state.lVal : 0);
+    }
+    object->Release();
+    return read;
 }
 
 // What a mouse click on a row sends: press and release, on the left of the row, where the
@@ -295,6 +336,47 @@ TEST_F(Win32Window, StartsOnTheApplicationFolderAndBrowsesWithOneReadPerAction)
     // The click of the double click reads the folder shown, the opening the new one once.
     EXPECT_EQ(files.calls(testsupport::Op::ListFolder) - readsBefore, 2);
     EXPECT_EQ(window->browseState().strBrowseFolder, downloadsText + "\\");
+}
+
+TEST_F(Win32Window, ScreenReadersReadTheRowsOfBothListsFromTheLists)
+{
+    writeFile(app / L"Mise \u00e0 jour.ugx", "another upgrade\n");
+    start();
+    HWND fileList = control("FileList1");
+    EXPECT_EQ(readRows(fileList).names, (std::vector<std::wstring>{L"Mise \u00e0 jour.ugx", L"older.UGX"}));
+    clickFile(L"older.UGX");
+    const ReadRows read = readRows(fileList);
+    ASSERT_EQ(read.states.size(), 2u);
+    EXPECT_EQ(read.states[0] & STATE_SYSTEM_SELECTED, 0);
+    EXPECT_NE(read.states[1] & STATE_SYSTEM_SELECTED, 0);
+    const ReadRows folders = readRows(control("Dir1"));
+    EXPECT_EQ(folders.names, rows(control("Dir1")));
+    ASSERT_FALSE(folders.names.empty());
+    EXPECT_EQ(folders.names.back(), L"folder.ugx");
+
+    // The reader finds a row where it shows, and choosing a row is a click on it.
+    IAccessible* object = accessibleOf(fileList);
+    ASSERT_NE(object, nullptr);
+    VARIANT row{};
+    row.vt = VT_I4;
+    row.lVal = 2;
+    LONG x = 0, y = 0, width = 0, height = 0;
+    EXPECT_EQ(object->accLocation(&x, &y, &width, &height, row), S_OK);
+    VARIANT hit{};
+    EXPECT_EQ(object->accHitTest(x + width / 2, y + height / 2, &hit), S_OK);
+    EXPECT_EQ(hit.lVal, 2);
+    row.lVal = 1;
+    EXPECT_EQ(object->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, row), S_OK);
+    for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
+        toolkit.handle(msg);
+    EXPECT_EQ(caption(), "Open... Mise \xc3\xa0 jour.ugx");
+
+    // Held past the window, the object reaches nothing.
+    ::SendMessageW(control("cmdOpenCancel"), BM_CLICK, 0, 0);
+    ASSERT_FALSE(::IsWindow(fileList));
+    LONG count = 0;
+    EXPECT_EQ(object->get_accChildCount(&count), RPC_E_DISCONNECTED);
+    object->Release();
 }
 
 TEST_F(Win32Window, UpgradesWithTheChosenFileAndUnloads)

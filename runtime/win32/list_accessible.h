@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <windows.h>
+
+namespace win32 {
+
+/// The rows of a list whose list box holds only their number: the list keeps their texts.
+class ListRows {
+public:
+    virtual int rowCount() const = 0;
+    /// The text of `row`, 0 <= row < rowCount(), as the row shows it.
+    virtual std::wstring rowText(int row) const = 0;
+
+protected:
+    ~ListRows() = default;
+};
+
+/// What a screen reader reads of such a list. A list box without texts cannot tell another
+/// process its rows (the system's reader of list boxes asks with LB_GETTEXT, which carries
+/// only an item's data between processes), so the list answers WM_GETOBJECT with an object of
+/// its own: the list itself as the system describes any list box (its name from the label
+/// before it, its place, its parent and siblings), and each row, as child row + 1, with its
+/// text from the list, its selection, focus and place from the list box. The object lives in
+/// the list's thread; once the list's window is gone it answers RPC_E_DISCONNECTED.
+class ListAccessible {
+public:
+    explicit ListAccessible(const ListRows& rows) : m_rows(rows) {}
+    ~ListAccessible() { detach(); }
+    ListAccessible(const ListAccessible&) = delete;
+    ListAccessible& operator=(const ListAccessible&) = delete;
+
+    /// Answers WM_GETOBJECT to `list`; false leaves the message to the list box.
+    bool answer(HWND list, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    /// Tells screen readers that the rows were replaced (after LB_SETCOUNT).
+    static void rowsReplaced(HWND list);
+
+    /// The list's window is being destroyed: the object no longer reaches it.
+    void detach();
+
+private:
+    class Object;
+    const ListRows& m_rows;
+    Object* m_object{nullptr}; ///< one reference held here while the window lives
+};
+
+} // namespace win32
