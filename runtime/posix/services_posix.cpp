@@ -113,34 +113,51 @@ bool readAll(int fd, char* buffer, std::size_t want, std::uint64_t offset)
     return true;
 }
 
-// Whether `a` and `b` hold the same `size` bytes from the start, reported as the Checking
-// stage every `kReportEvery` bytes.
-bool sameBytes(int a, int b, std::uint64_t size, const CopyProgress& progress)
-{
-    constexpr std::size_t kBlock = 1 << 20;
-    constexpr std::uint64_t kReportEvery = 16 << 20;
-    const PageBuffer bufA(kBlock), bufB(kBlock);
-    ::posix_fadvise(a, 0, 0, POSIX_FADV_SEQUENTIAL);
-    ::posix_fadvise(b, 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (progress)
-        progress(CopyStage::Checking, 0, size);
-    for (std::uint64_t offset = 0; offset < size;) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, size - offset));
-        if (!readAll(a, bufA.data(), want, offset) || !readAll(b, bufB.data(), want, offset) ||
-            std::memcmp(bufA.data(), bufB.data(), want) != 0)
-            return false;
-        offset += want;
-        if (progress && (offset % kReportEvery == 0 || offset == size))
-            progress(CopyStage::Checking, offset, size);
+// Compares a copy with its source, both read back through the page cache, as far as the
+// copy has been written: during the copy, each chunk as soon as the disk has it, while the
+// next one is being written; the rest after the final flush.
+class Comparer {
+public:
+    Comparer(int source, int copy) : m_source(source), m_copy(copy)
+    {
+        ::posix_fadvise(source, 0, 0, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(copy, 0, 0, POSIX_FADV_SEQUENTIAL);
     }
-    return true;
-}
+
+    std::uint64_t checked() const { return m_checked; }
+
+    // Compares the bytes up to `upTo`; throws on a difference, a failed read or an early end.
+    // With `progress`, reports them as the Checking stage of `total` bytes every
+    // `kReportEvery` bytes.
+    void compareTo(std::uint64_t upTo, std::uint64_t total, const CopyProgress& progress)
+    {
+        constexpr std::uint64_t kReportEvery = 16 << 20;
+        while (m_checked < upTo) {
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, upTo - m_checked));
+            if (!readAll(m_source, m_bufA.data(), want, m_checked) ||
+                !readAll(m_copy, m_bufB.data(), want, m_checked) ||
+                std::memcmp(m_bufA.data(), m_bufB.data(), want) != 0)
+                throw Failure(kPathFileAccessError);
+            m_checked += want;
+            if (progress && (m_checked % kReportEvery == 0 || m_checked == total))
+                progress(CopyStage::Checking, m_checked, total);
+        }
+    }
+
+private:
+    static constexpr std::size_t kBlock = 1 << 20;
+    int m_source;
+    int m_copy;
+    std::uint64_t m_checked{0};
+    const PageBuffer m_bufA{kBlock}, m_bufB{kBlock};
+};
 
 // Copies `total` bytes from the start of `in` to `out`, by the fastest path the kernel
 // offers: copy_file_range (which may share blocks or copy on the server), then sendfile,
-// then plain reads and writes.
+// then plain reads and writes. Each chunk is compared by `comparer` once it is written.
 void copyBytes(int in, int out, std::uint64_t total, const std::string& from, const std::string& to,
-               const CopyProgress& progress)
+               const CopyProgress& progress, Comparer& comparer)
 {
     constexpr std::size_t kChunk = 16 << 20;
     enum { kCopyRange, kSendFile, kReadWrite } path = kCopyRange;
@@ -210,8 +227,10 @@ void copyBytes(int in, int out, std::uint64_t total, const std::string& from, co
         if (n == 0)
             break;
         done += static_cast<std::uint64_t>(n);
-        if (done - sent >= kChunk || done >= total)
+        if (done - sent >= kChunk || done >= total) {
             writeBack(done);
+            comparer.compareTo(settled, total, {});
+        }
         if (progress)
             progress(CopyStage::Copying, std::min(done, total), total);
     }
@@ -435,15 +454,17 @@ void PosixFileServices::copyFile(const std::string& from, const std::string& to,
     const Fd out(outFd);
     try {
         const auto total = static_cast<std::uint64_t>(st.st_size);
-        copyBytes(in.get(), out.get(), total, from, to, progress);
+        Comparer comparer(in.get(), out.get());
+        copyBytes(in.get(), out.get(), total, from, to, progress, comparer);
         if (progress)
             progress(CopyStage::Saving, 0, total);
         if (::fdatasync(out.get()) != 0)
             throwErrno(errno, to);
-        if (progress)
+        if (progress) {
             progress(CopyStage::Saving, total, total);
-        if (!sameBytes(in.get(), out.get(), total, progress))
-            throw Failure(kPathFileAccessError);
+            progress(CopyStage::Checking, comparer.checked(), total);
+        }
+        comparer.compareTo(total, total, progress);
         // A source written to meanwhile may have been copied half old, half new, and compared
         // equal all the same: its size and times must be as they were before the copy.
         struct stat after {};
