@@ -78,9 +78,22 @@ TEST(Benchmarks, FolderRowOpensTheFolderInTheWindow)
     EXPECT_TRUE(startsWith(r.out, "| Open a folder of 40 files (3 \"*.ugx\") and 6 subfolders | ")) << r.out;
 }
 
+TEST(Benchmarks, ProgramRowUpgradesThroughTheWindowAndLeavesNothingBehind)
+{
+    ScratchFolder dir;
+    const Result r = run("QT_QPA_PLATFORM=offscreen " + std::string(BENCH_PROGRAM) + " --dir " +
+                         dir.path().string() + " --size-mib 2 --repeats 2 --warm-up 1");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(startsWith(r.out, "| Program: OK clicked to \"Upgrade successful.\" shown, 2 MiB from "
+                                  "another folder | "))
+        << r.out;
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
 TEST(Benchmarks, WithoutAFolderToWorkInNothingRuns)
 {
     EXPECT_EQ(run(BENCH_SWAP).status, 2);
     EXPECT_EQ(run(BENCH_FOLDER).status, 2);
     EXPECT_EQ(run(BENCH_START).status, 2);
+    EXPECT_EQ(run(BENCH_PROGRAM).status, 2);
 }

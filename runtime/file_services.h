@@ -23,12 +23,13 @@ enum Attribute : int {
 };
 
 /// The stages of a copy, in the order they run: writing the copy, flushing it to disk and
-/// reading both files back to compare them.
+/// reading both files back to compare them. The comparing may begin during the copy, on the
+/// parts already written to the disk.
 enum class CopyStage { Copying, Saving, Checking };
 
 /// Called while a copy runs: the stage, and the bytes of it done so far out of `total`.
-/// Each stage is reported from 0 to `total`, and no step of the copy runs long between two
-/// calls.
+/// Each stage is reported up to `total`, Copying and Saving from 0, Checking from the bytes
+/// already compared during the copy; no step of the copy runs long between two calls.
 using CopyProgress = std::function<void(CopyStage stage, std::uint64_t done, std::uint64_t total)>;
 
 /// One entry of a folder as the folder and file lists need it.

@@ -6,15 +6,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <optional>
 #include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -113,34 +116,118 @@ bool readAll(int fd, char* buffer, std::size_t want, std::uint64_t offset)
     return true;
 }
 
-// Whether `a` and `b` hold the same `size` bytes from the start, reported as the Checking
-// stage every `kReportEvery` bytes.
-bool sameBytes(int a, int b, std::uint64_t size, const CopyProgress& progress)
-{
-    constexpr std::size_t kBlock = 1 << 20;
-    constexpr std::uint64_t kReportEvery = 16 << 20;
-    const PageBuffer bufA(kBlock), bufB(kBlock);
-    ::posix_fadvise(a, 0, 0, POSIX_FADV_SEQUENTIAL);
-    ::posix_fadvise(b, 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (progress)
-        progress(CopyStage::Checking, 0, size);
-    for (std::uint64_t offset = 0; offset < size;) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, size - offset));
-        if (!readAll(a, bufA.data(), want, offset) || !readAll(b, bufB.data(), want, offset) ||
-            std::memcmp(bufA.data(), bufB.data(), want) != 0)
-            return false;
-        offset += want;
-        if (progress && (offset % kReportEvery == 0 || offset == size))
-            progress(CopyStage::Checking, offset, size);
+// Compares a copy with its source, both read back through the page cache, on a thread of
+// its own as far as the copy has been written: during the copy, each chunk as soon as the
+// disk has it, while the next one is being copied and written; the rest after the final
+// flush.
+class Comparer {
+public:
+    Comparer(int source, int copy) : m_source(source), m_copy(copy)
+    {
+        ::posix_fadvise(source, 0, 0, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(copy, 0, 0, POSIX_FADV_SEQUENTIAL);
+        m_thread = std::thread([this] { run(); });
     }
-    return true;
-}
+    ~Comparer()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    Comparer(const Comparer&) = delete;
+    Comparer& operator=(const Comparer&) = delete;
+
+    // The bytes up to `upTo` are written: they may be compared. Throws once a difference
+    // has been found.
+    void allow(std::uint64_t upTo)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_differs)
+                throw Failure(kPathFileAccessError);
+            m_allowed = std::max(m_allowed, upTo);
+        }
+        m_wake.notify_all();
+    }
+
+    // Waits until the bytes up to `total` are compared, reporting them as the Checking
+    // stage, from what was compared during the copy, every `kReportEvery` bytes or more;
+    // throws on a difference, a failed read or an early end.
+    void finish(std::uint64_t total, const CopyProgress& progress)
+    {
+        constexpr std::uint64_t kReportEvery = 16 << 20;
+        allow(total);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        std::uint64_t reported = m_checked;
+        if (progress) {
+            lock.unlock();
+            progress(CopyStage::Checking, reported, total);
+            lock.lock();
+        }
+        for (;;) {
+            m_wake.wait(lock, [&] {
+                return m_differs || m_checked == total || m_checked >= reported + kReportEvery;
+            });
+            if (m_differs)
+                throw Failure(kPathFileAccessError);
+            reported = m_checked;
+            if (progress) {
+                lock.unlock();
+                progress(CopyStage::Checking, reported, total);
+                lock.lock();
+            }
+            if (reported == total)
+                return;
+        }
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return m_stop || m_checked < m_allowed; });
+            if (m_stop)
+                return;
+            const std::uint64_t at = m_checked;
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, m_allowed - at));
+            lock.unlock();
+            const bool same = readAll(m_source, m_bufA.data(), want, at) &&
+                              readAll(m_copy, m_bufB.data(), want, at) &&
+                              std::memcmp(m_bufA.data(), m_bufB.data(), want) == 0;
+            lock.lock();
+            if (!same) {
+                m_differs = true;
+                m_wake.notify_all();
+                return;
+            }
+            m_checked = at + want;
+            m_wake.notify_all();
+        }
+    }
+
+    static constexpr std::size_t kBlock = 1 << 20;
+    const int m_source;
+    const int m_copy;
+    const PageBuffer m_bufA{kBlock}, m_bufB{kBlock};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::uint64_t m_allowed{0}; // guarded by m_mutex, as are the three below
+    std::uint64_t m_checked{0};
+    bool m_differs{false};
+    bool m_stop{false};
+    std::thread m_thread; // last, so that it starts after everything it uses
+};
 
 // Copies `total` bytes from the start of `in` to `out`, by the fastest path the kernel
 // offers: copy_file_range (which may share blocks or copy on the server), then sendfile,
-// then plain reads and writes.
+// then plain reads and writes. Each chunk is compared by `comparer` once it is written.
 void copyBytes(int in, int out, std::uint64_t total, const std::string& from, const std::string& to,
-               const CopyProgress& progress)
+               const CopyProgress& progress, Comparer& comparer)
 {
     constexpr std::size_t kChunk = 16 << 20;
     enum { kCopyRange, kSendFile, kReadWrite } path = kCopyRange;
@@ -210,8 +297,10 @@ void copyBytes(int in, int out, std::uint64_t total, const std::string& from, co
         if (n == 0)
             break;
         done += static_cast<std::uint64_t>(n);
-        if (done - sent >= kChunk || done >= total)
+        if (done - sent >= kChunk || done >= total) {
             writeBack(done);
+            comparer.allow(settled);
+        }
         if (progress)
             progress(CopyStage::Copying, std::min(done, total), total);
     }
@@ -435,15 +524,15 @@ void PosixFileServices::copyFile(const std::string& from, const std::string& to,
     const Fd out(outFd);
     try {
         const auto total = static_cast<std::uint64_t>(st.st_size);
-        copyBytes(in.get(), out.get(), total, from, to, progress);
+        Comparer comparer(in.get(), out.get());
+        copyBytes(in.get(), out.get(), total, from, to, progress, comparer);
         if (progress)
             progress(CopyStage::Saving, 0, total);
         if (::fdatasync(out.get()) != 0)
             throwErrno(errno, to);
         if (progress)
             progress(CopyStage::Saving, total, total);
-        if (!sameBytes(in.get(), out.get(), total, progress))
-            throw Failure(kPathFileAccessError);
+        comparer.finish(total, progress);
         // A source written to meanwhile may have been copied half old, half new, and compared
         // equal all the same: its size and times must be as they were before the copy.
         struct stat after {};

@@ -190,15 +190,15 @@ TEST(PosixFileServices, CopyIsCompleteAndLeavesNothingElse)
         EXPECT_EQ(readFile(app / "Orvalis.ugx"), content);
         EXPECT_EQ(readFile(src / "Orvalis.ugx"), content);
         EXPECT_EQ(testsupport::listNames(app), std::vector<std::string>{"Orvalis.ugx"});
-        // Each stage in turn, from 0 to the whole size, never going back; the copy and the
-        // check in several steps.
+        // Each stage in turn up to the whole size, never going back; the copy in several
+        // steps. The check starts from what the copy compared as it went.
         std::map<Stage, int> reports;
         for (std::size_t i = 0; i < seen.size(); ++i) {
             const auto [stage, done, total] = seen[i];
             EXPECT_EQ(total, content.size());
             ++reports[stage];
             if (i == 0 || std::get<0>(seen[i - 1]) != stage) {
-                EXPECT_EQ(done, 0u);
+                EXPECT_TRUE(done == 0 || stage == Stage::Checking);
                 EXPECT_TRUE(i == 0 || std::get<0>(seen[i - 1]) < stage);
                 EXPECT_TRUE(i == 0 || std::get<1>(seen[i - 1]) == content.size());
             } else {
@@ -207,7 +207,7 @@ TEST(PosixFileServices, CopyIsCompleteAndLeavesNothingElse)
         }
         EXPECT_GE(reports[Stage::Copying], 3);
         EXPECT_EQ(reports[Stage::Saving], 2);
-        EXPECT_GE(reports[Stage::Checking], 3);
+        EXPECT_GE(reports[Stage::Checking], 1);
         ASSERT_FALSE(seen.empty());
         EXPECT_EQ(seen.back(), std::make_tuple(Stage::Checking, content.size(), content.size()));
     }
@@ -344,6 +344,46 @@ TEST(PosixFileServices, ASourceChangedDuringTheCopyIsNotInstalled)
             EXPECT_EQ(number, 75);
             EXPECT_TRUE(fs::is_empty(app));
         }
+}
+
+TEST(PosixFileServices, ADamagedCopyIsNeverInstalled)
+{
+    // The copy changed after it was written, the source untouched: only comparing the two
+    // can tell, for a part compared during the copy as for the last one, after the flush.
+    const std::size_t size = 40u << 20; // a few chunks of the copy loop
+    const std::vector<std::tuple<const char*, runtime::CopyStage, std::uint64_t>> damages = {
+        {"first byte, once a second part is copied", runtime::CopyStage::Copying, 0},
+        {"last byte, once flushed", runtime::CopyStage::Saving, size - 1},
+    };
+    for (const auto& options : allVariants()) {
+        if (options.useTmpFile)
+            continue; // the copy must be reachable by its name
+        for (const auto& [what, when, at] : damages) {
+            SCOPED_TRACE(what);
+            TempFolder tmp;
+            PosixFileServices files(options);
+            const auto app = tmp.mkdir("app");
+            writeFile(tmp.path() / "src", testsupport::patternedBytes(size));
+            bool damaged = false;
+            const int number = failureNumber([&] {
+                files.copyFile(tmp.text() + "src", app.string() + "/out", app.string() + "/.part",
+                               [&, when = when, at = at](runtime::CopyStage stage, std::uint64_t done,
+                                                         std::uint64_t total) {
+                                   if (damaged || stage != when || done <= at || done == 0 ||
+                                       (stage == runtime::CopyStage::Saving && done != total))
+                                       return;
+                                   damaged = true;
+                                   const int fd = ::open((app / ".part").c_str(), O_WRONLY);
+                                   ASSERT_GE(fd, 0);
+                                   ASSERT_EQ(::pwrite(fd, "!", 1, static_cast<off_t>(at)), 1);
+                                   ::close(fd);
+                               });
+            });
+            EXPECT_TRUE(damaged);
+            EXPECT_EQ(number, 75);
+            EXPECT_TRUE(fs::is_empty(app));
+        }
+    }
 }
 
 TEST(PosixFileServices, ExchangeTradesTwoNamesOrSaysItCannot)
