@@ -7,6 +7,8 @@ namespace runtime {
 std::string errorDescription(int number)
 {
     switch (number) {
+    case kOutOfMemory:
+        return "Out of memory";
     case kFileNotFound:
         return "File not found";
     case kFileAlreadyExists:

@@ -7,6 +7,7 @@ namespace runtime {
 /// Failure numbers shared by every platform. Support staff know these numbers, so each
 /// platform maps its own error codes onto them instead of inventing its own.
 enum ErrorNumber : int {
+    kOutOfMemory = 7,
     kFileNotFound = 53,
     kFileAlreadyExists = 58,
     kDiskFull = 61,

@@ -24,6 +24,7 @@ public:
         bool useHardLinks{true};       ///< link(2) for linkFile
         bool useExchange{true};        ///< renameat2(RENAME_EXCHANGE) for exchangeFiles
         bool useEntryTypes{true};      ///< the entry kinds readdir reports (d_type)
+        bool compareOnThread{true};    ///< the copy compared on a thread of its own as it is written
     };
 
     PosixFileServices();

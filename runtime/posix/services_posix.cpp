@@ -17,6 +17,7 @@
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -90,7 +91,7 @@ public:
     explicit PageBuffer(std::size_t size) : m_data(static_cast<char*>(std::aligned_alloc(kAlign, size)))
     {
         if (m_data == nullptr)
-            throw std::bad_alloc();
+            throw Failure(kOutOfMemory);
     }
     ~PageBuffer() { std::free(m_data); }
     PageBuffer(const PageBuffer&) = delete;
@@ -122,14 +123,21 @@ bool readAll(int fd, char* buffer, std::size_t want, std::uint64_t offset)
 // flush.
 class Comparer {
 public:
-    Comparer(int source, int copy) : m_source(source), m_copy(copy)
+    // Without `threaded`, or when no thread can be had, allow() compares in the caller's thread.
+    Comparer(int source, int copy, bool threaded) : m_source(source), m_copy(copy)
     {
         ::posix_fadvise(source, 0, 0, POSIX_FADV_SEQUENTIAL);
         ::posix_fadvise(copy, 0, 0, POSIX_FADV_SEQUENTIAL);
-        m_thread = std::thread([this] { run(); });
+        try {
+            if (threaded)
+                m_thread = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+        }
     }
     ~Comparer()
     {
+        if (!m_thread.joinable())
+            return;
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_stop = true;
@@ -144,6 +152,10 @@ public:
     // has been found.
     void allow(std::uint64_t upTo)
     {
+        if (!m_thread.joinable()) {
+            compareHere(upTo);
+            return;
+        }
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             if (m_differs)
@@ -185,6 +197,25 @@ public:
     }
 
 private:
+    void compareHere(std::uint64_t upTo)
+    {
+        while (m_checked < upTo) {
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, upTo - m_checked));
+            if (!sameBlock(m_checked, want)) {
+                m_differs = true;
+                throw Failure(kPathFileAccessError);
+            }
+            m_checked += want;
+        }
+    }
+
+    bool sameBlock(std::uint64_t at, std::size_t want)
+    {
+        return readAll(m_source, m_bufA.data(), want, at) && readAll(m_copy, m_bufB.data(), want, at) &&
+               std::memcmp(m_bufA.data(), m_bufB.data(), want) == 0;
+    }
+
     void run()
     {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -196,9 +227,7 @@ private:
             const std::size_t want =
                 static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, m_allowed - at));
             lock.unlock();
-            const bool same = readAll(m_source, m_bufA.data(), want, at) &&
-                              readAll(m_copy, m_bufB.data(), want, at) &&
-                              std::memcmp(m_bufA.data(), m_bufB.data(), want) == 0;
+            const bool same = sameBlock(at, want);
             lock.lock();
             if (!same) {
                 m_differs = true;
@@ -524,7 +553,7 @@ void PosixFileServices::copyFile(const std::string& from, const std::string& to,
     const Fd out(outFd);
     try {
         const auto total = static_cast<std::uint64_t>(st.st_size);
-        Comparer comparer(in.get(), out.get());
+        Comparer comparer(in.get(), out.get(), m_options.compareOnThread);
         copyBytes(in.get(), out.get(), total, from, to, progress, comparer);
         if (progress)
             progress(CopyStage::Saving, 0, total);

@@ -216,7 +216,7 @@ public:
     explicit PageBuffer(std::size_t size) : m_data(static_cast<char*>(::_aligned_malloc(size, 4096)))
     {
         if (m_data == nullptr)
-            throw std::bad_alloc();
+            throw Failure(kOutOfMemory);
     }
     ~PageBuffer() { ::_aligned_free(m_data); }
     PageBuffer(const PageBuffer&) = delete;

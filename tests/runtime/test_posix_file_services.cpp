@@ -42,7 +42,7 @@ mode_t modeOf(const fs::path& p)
 // Every variant of the services: all kernel features, and each fallback.
 std::vector<PosixFileServices::Options> allVariants()
 {
-    return {{true, true, true, true}, {false, false, true, true}, {false, false, false, false}};
+    return {{true, true, true, true}, {false, false, true, true}, {false, false, false, false, true, false}};
 }
 
 } // namespace
