@@ -81,11 +81,11 @@ void settle()
     }
 }
 
-QPoint pointOf(const QListWidget& list, const QString& text)
+QPoint pointOf(const toolkit::RowList& list, const QString& text)
 {
     for (int row = 0; row < list.count(); ++row) {
-        if (list.item(row)->text() == text) {
-            const QRect rect = list.visualItemRect(list.item(row));
+        if (list.text(row) == text) {
+            const QRect rect = list.rowRect(row);
             return {rect.left() + 12, rect.center().y()};
         }
     }
