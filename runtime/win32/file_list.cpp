@@ -3,8 +3,6 @@
 #include "runtime/list_contents.h"
 #include "text.h"
 
-#include <windowsx.h>
-
 namespace win32 {
 
 bool FileList::build(HWND parent, int id)
@@ -93,14 +91,8 @@ void FileList::read()
 
 void FileList::fill(std::vector<std::string> names)
 {
-    // The rows are drawn from the names: the list box only learns how many there are.
-    send(WM_SETREDRAW, FALSE);
-    send(LB_RESETCONTENT);
     m_names = std::move(names);
-    send(LB_SETCOUNT, m_names.size());
-    send(WM_SETREDRAW, TRUE);
-    ::InvalidateRect(handle(), nullptr, TRUE);
-    ListAccessible::rowsReplaced(handle());
+    showRows(m_names.size());
 }
 
 void FileList::raiseClick()
@@ -121,49 +113,6 @@ void FileList::onKeyDown(WPARAM key)
     } else if (key == VK_SPACE && selected() >= 0) {
         raiseClick();
     }
-}
-
-bool FileList::jumpTo(wchar_t letter)
-{
-    const int row = nextStartingWith(
-        letter, caret(), static_cast<int>(m_names.size()),
-        [this](int r) -> const std::string& { return m_names[static_cast<std::size_t>(r)]; });
-    if (row < 0)
-        return false;
-    select(row);
-    raiseClick();
-    return true;
-}
-
-int FileList::rowAt(LPARAM point) const
-{
-    // Worked out from the fixed row height: LB_ITEMFROMPOINT answers in 16 bits only.
-    RECT client{};
-    ::GetClientRect(handle(), &client);
-    const POINT at{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
-    const int height = static_cast<int>(send(LB_GETITEMHEIGHT));
-    if (!::PtInRect(&client, at) || height <= 0)
-        return -1;
-    const int row = static_cast<int>(send(LB_GETTOPINDEX)) + at.y / height;
-    return row < count() ? row : -1;
-}
-
-std::wstring FileList::rowText(int row) const
-{
-    return widen(m_names[static_cast<std::size_t>(row)]);
-}
-
-LRESULT FileList::text(WPARAM row, wchar_t* buffer) const
-{
-    // What the list box would answer if it held the texts.
-    if (row >= m_names.size())
-        return LB_ERR;
-    const std::wstring shown = rowText(static_cast<int>(row));
-    if (buffer != nullptr) {
-        shown.copy(buffer, shown.size());
-        buffer[shown.size()] = L'\0';
-    }
-    return static_cast<LRESULT>(shown.size());
 }
 
 void FileList::onDrawItem(const DRAWITEMSTRUCT& item)
@@ -187,7 +136,7 @@ void FileList::onDrawItem(const DRAWITEMSTRUCT& item)
     ::SetTextColor(dc, chosen ? ::GetSysColor(COLOR_HIGHLIGHTTEXT)
                               : Palette::colour(definition().fore, COLOR_WINDOWTEXT));
     RECT textBox{box.left + 2, box.top, box.right, box.bottom};
-    const std::wstring shown = widen(m_names[item.itemID]);
+    const std::wstring shown = widen(rowLabel(static_cast<int>(item.itemID)));
     ::DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &textBox,
                 DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     ::SelectObject(dc, oldFont);
@@ -221,28 +170,18 @@ LRESULT FileList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return result;
     }
     case WM_CHAR:
-        // A list without texts has no search of its own: a letter goes to the next name
-        // that starts with it.
         if (wParam > L' ') {
-            jumpTo(static_cast<wchar_t>(wParam));
+            if (const int row = rowStartingWith(static_cast<wchar_t>(wParam)); row >= 0) {
+                select(row);
+                raiseClick();
+            }
             return 0;
         }
         return passOn(message, wParam, lParam);
-    case WM_GETOBJECT: {
+    default: {
         LRESULT result = 0;
-        if (m_accessible.answer(handle(), wParam, lParam, result))
-            return result;
-        return passOn(message, wParam, lParam);
+        return answerRowMessage(message, wParam, lParam, result) ? result : passOn(message, wParam, lParam);
     }
-    case LB_GETTEXTLEN:
-    case LB_GETTEXT:
-        // From another thread, perhaps another process, the answer is that of any list without
-        // texts: carried between processes, the buffer only has room for an item's data.
-        if (::InSendMessage())
-            return passOn(message, wParam, lParam);
-        return text(wParam, message == LB_GETTEXT ? reinterpret_cast<wchar_t*>(lParam) : nullptr);
-    default:
-        return passOn(message, wParam, lParam);
     }
 }
 

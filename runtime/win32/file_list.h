@@ -1,7 +1,6 @@
 #pragma once
 
-#include "control.h"
-#include "list_accessible.h"
+#include "row_list.h"
 #include "runtime/actions.h"
 #include "runtime/toolkit.h"
 
@@ -15,11 +14,11 @@ namespace win32 {
 /// is asked for its selection before then. The names keep their bytes; the list box holds
 /// only their count and draws the rows it shows from them, so a folder of many files fills
 /// at once. Typing a letter selects the next name that starts with it.
-class FileList : public Control, public runtime::FileList, private ListRows {
+class FileList : public RowList, public runtime::FileList {
 public:
     FileList(const runtime::ControlDefinition& definition, Palette& palette, Control* container,
              runtime::Actions& actions)
-        : Control(definition, palette, container), m_actions(actions)
+        : RowList(definition, palette, container), m_actions(actions)
     {}
 
     bool build(HWND parent, int id) override;
@@ -35,27 +34,18 @@ public:
     void onClick(runtime::Event handler) override { m_click = std::move(handler); }
     void onReadFailed(ReadFailed handler) override { m_readFailed = std::move(handler); }
 
-    int count() const { return static_cast<int>(send(LB_GETCOUNT)); }
-    int selected() const { return static_cast<int>(send(LB_GETCURSEL)); }
-    void select(int row) { send(LB_SETCURSEL, static_cast<WPARAM>(row)); }
-    int caret() const { return static_cast<int>(send(LB_GETCARETINDEX)); }
-
 protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    void onDestroy() override { m_accessible.detach(); }
 
 private:
     int rowCount() const override { return static_cast<int>(m_names.size()); }
-    std::wstring rowText(int row) const override;
+    const std::string& rowLabel(int row) const override { return m_names[static_cast<std::size_t>(row)]; }
     void markStale();
     void read();
     void fill(std::vector<std::string> names);
     void raiseClick();
     void onKeyDown(WPARAM key);
-    bool jumpTo(wchar_t letter);
-    int rowAt(LPARAM point) const;
-    LRESULT text(WPARAM row, wchar_t* buffer) const;
     void onDrawItem(const DRAWITEMSTRUCT& item);
 
     runtime::Actions& m_actions;
@@ -67,8 +57,7 @@ private:
     std::vector<std::string> m_names; ///< the entries' bytes, row by row
     runtime::Event m_click;
     ReadFailed m_readFailed;
-    bool m_pressed{false};              ///< a mouse button is down on the list: the release is the click
-    ListAccessible m_accessible{*this}; ///< what screen readers read of the rows
+    bool m_pressed{false}; ///< a mouse button is down on the list: the release is the click
 };
 
 } // namespace win32

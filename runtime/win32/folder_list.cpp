@@ -82,20 +82,13 @@ void FolderList::fill(const std::string& path, const std::vector<runtime::Folder
 {
     m_path = path;
     m_rows = runtime::FolderRows(path, entries);
-    send(WM_SETREDRAW, FALSE);
-    // The list box learns only how many rows there are; each is drawn from m_rows.
-    send(LB_RESETCONTENT);
-    send(LB_SETCOUNT, m_rows.size());
     int current = 0;
     for (std::size_t row = 0; row < m_rows.size(); ++row) {
         if (m_rows[row].open)
             current = static_cast<int>(row);
     }
     // The current folder is the highlighted entry until the user picks another.
-    send(LB_SETCURSEL, static_cast<WPARAM>(current));
-    send(WM_SETREDRAW, TRUE);
-    ::InvalidateRect(handle(), nullptr, TRUE);
-    ListAccessible::rowsReplaced(handle());
+    showRows(m_rows.size(), current);
 }
 
 void FolderList::open(int row)
@@ -117,25 +110,6 @@ void FolderList::raiseClick()
 {
     if (selected() >= 0 && m_click)
         m_click();
-}
-
-std::wstring FolderList::rowText(int row) const
-{
-    // The label; the picture and indent are drawn.
-    return widen(m_rows[static_cast<std::size_t>(row)].label);
-}
-
-LRESULT FolderList::text(WPARAM row, wchar_t* buffer) const
-{
-    // What the list box would answer if it held the texts.
-    if (row >= m_rows.size())
-        return LB_ERR;
-    const std::wstring label = rowText(static_cast<int>(row));
-    if (buffer != nullptr) {
-        label.copy(buffer, label.size());
-        buffer[label.size()] = L'\0';
-    }
-    return static_cast<LRESULT>(label.size());
 }
 
 void FolderList::onDrawItem(const DRAWITEMSTRUCT& item)
@@ -186,8 +160,8 @@ LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         const LRESULT result = passOn(message, wParam, lParam);
         m_pressed = false;
         m_afterOpen = false;
-        const LRESULT hit = send(LB_ITEMFROMPOINT, 0, lParam);
-        if (wasPressed && HIWORD(hit) == 0 && static_cast<int>(LOWORD(hit)) == selected())
+        const int row = rowAt(lParam);
+        if (wasPressed && row >= 0 && row == selected())
             raiseClick();
         return result;
     }
@@ -210,33 +184,17 @@ LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam == L'\r')
             return 0;
         if (wParam > L' ') {
-            // A list without texts has no search of its own: a letter goes to the next
-            // folder that starts with it.
-            const int row = nextStartingWith(
-                static_cast<wchar_t>(wParam), caret(), static_cast<int>(m_rows.size()),
-                [this](int r) -> const std::string& { return m_rows[static_cast<std::size_t>(r)].label; });
-            if (row >= 0) {
-                send(LB_SETCURSEL, static_cast<WPARAM>(row));
+            if (const int row = rowStartingWith(static_cast<wchar_t>(wParam)); row >= 0) {
+                select(row);
                 raiseClick();
             }
             return 0;
         }
         return passOn(message, wParam, lParam);
-    case WM_GETOBJECT: {
+    default: {
         LRESULT result = 0;
-        if (m_accessible.answer(handle(), wParam, lParam, result))
-            return result;
-        return passOn(message, wParam, lParam);
+        return answerRowMessage(message, wParam, lParam, result) ? result : passOn(message, wParam, lParam);
     }
-    case LB_GETTEXTLEN:
-    case LB_GETTEXT:
-        // From another thread, perhaps another process, the answer is that of any list without
-        // texts: carried between processes, the buffer only has room for an item's data.
-        if (::InSendMessage())
-            return passOn(message, wParam, lParam);
-        return text(wParam, message == LB_GETTEXT ? reinterpret_cast<wchar_t*>(lParam) : nullptr);
-    default:
-        return passOn(message, wParam, lParam);
     }
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "control.h"
-#include "list_accessible.h"
+#include "row_list.h"
 #include "runtime/actions.h"
 #include "runtime/list_contents.h"
 #include "runtime/toolkit.h"
@@ -17,11 +16,11 @@ namespace win32 {
 /// folder picture. A click or an arrow key selects an entry; a double click, or Enter on
 /// the selected entry, opens it; a typed letter selects the next entry that starts with it.
 /// The list box holds only the number of rows: each is drawn from the rows kept here.
-class FolderList : public Control, public runtime::FolderList, private ListRows {
+class FolderList : public RowList, public runtime::FolderList {
 public:
     FolderList(const runtime::ControlDefinition& definition, Palette& palette, Control* container,
                runtime::Actions& actions)
-        : Control(definition, palette, container), m_actions(actions)
+        : RowList(definition, palette, container), m_actions(actions)
     {}
 
     bool build(HWND parent, int id) override;
@@ -35,25 +34,23 @@ public:
     void onClick(runtime::Event handler) override { m_click = std::move(handler); }
     void onOpenFailed(OpenFailed handler) override { m_openFailed = std::move(handler); }
 
-    int count() const { return static_cast<int>(send(LB_GETCOUNT)); }
-    int selected() const { return static_cast<int>(send(LB_GETCURSEL)); }
-    int caret() const { return static_cast<int>(send(LB_GETCARETINDEX)); }
     /// The full path of the entry in `row`, or "".
     std::string entryPath(int row) const;
 
 protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    void onDestroy() override { m_accessible.detach(); }
 
 private:
     int rowCount() const override { return static_cast<int>(m_rows.size()); }
-    std::wstring rowText(int row) const override;
+    const std::string& rowLabel(int row) const override
+    {
+        return m_rows[static_cast<std::size_t>(row)].label;
+    }
     void fill(const std::string& path, const std::vector<runtime::FolderEntry>& entries);
     void open(int row);
     void raiseClick();
     void onDrawItem(const DRAWITEMSTRUCT& item);
-    LRESULT text(WPARAM row, wchar_t* buffer) const;
 
     runtime::Actions& m_actions;
     std::string m_path;
@@ -65,9 +62,8 @@ private:
     int m_closedIcon{-1};
     int m_openIcon{-1};
     int m_indent{10};
-    bool m_pressed{false};              ///< a mouse button is down on the list: the release is the click
-    bool m_afterOpen{false};            ///< the release that ends a double click is no click
-    ListAccessible m_accessible{*this}; ///< what screen readers read of the rows
+    bool m_pressed{false};   ///< a mouse button is down on the list: the release is the click
+    bool m_afterOpen{false}; ///< the release that ends a double click is no click
 };
 
 } // namespace win32

@@ -336,11 +336,8 @@ public:
         ::ScreenToClient(m_list, &at);
         if (!::PtInRect(&client, at))
             return m_standard->accHitTest(x, y, child); // the border and scroll bar, or outside
-        // Worked out from the fixed row height: LB_ITEMFROMPOINT answers in 16 bits only.
-        const int height = static_cast<int>(::SendMessageW(m_list, LB_GETITEMHEIGHT, 0, 0));
-        const int row =
-            static_cast<int>(::SendMessageW(m_list, LB_GETTOPINDEX, 0, 0)) + (height > 0 ? at.y / height : 0);
-        setChild(child, row < rows() ? row + 1 : CHILDID_SELF);
+        const int row = RowAtPoint(m_list, at, rows());
+        setChild(child, row >= 0 ? row + 1 : CHILDID_SELF);
         return S_OK;
     }
 
@@ -460,6 +457,17 @@ bool ListAccessible::answer(HWND list, WPARAM wParam, LPARAM lParam, LRESULT& re
     }
     result = ::LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(m_object));
     return result > 0; // else an error, or nothing: the list box's own answer
+}
+
+int RowAtPoint(HWND list, POINT client, int rows)
+{
+    RECT area{};
+    ::GetClientRect(list, &area);
+    const int height = static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    if (!::PtInRect(&area, client) || height <= 0)
+        return -1;
+    const int row = static_cast<int>(::SendMessageW(list, LB_GETTOPINDEX, 0, 0)) + client.y / height;
+    return row < rows ? row : -1;
 }
 
 void ListAccessible::rowsReplaced(HWND list)

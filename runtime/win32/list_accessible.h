@@ -16,6 +16,11 @@ protected:
     ~ListRows() = default;
 };
 
+/// The row of `list`, a list box of `rows` rows of one height, under `client` (in the list's
+/// coordinates); -1 for none. Worked out from the row height: LB_ITEMFROMPOINT answers in
+/// 16 bits only.
+int RowAtPoint(HWND list, POINT client, int rows);
+
 /// What a screen reader reads of such a list. A list box without texts cannot tell another
 /// process its rows (the system's reader of list boxes asks with LB_GETTEXT, which carries
 /// only an item's data between processes), so the list answers WM_GETOBJECT with an object of
