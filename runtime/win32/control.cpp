@@ -1,5 +1,7 @@
 #include "control.h"
 
+#include <algorithm>
+
 namespace win32 {
 
 Control::Control(const runtime::ControlDefinition& definition, Palette& palette, Control* container)
@@ -11,6 +13,26 @@ void Control::layout(int dpi, HFONT font)
     setFont(font);
     const RECT r = definedRect(dpi);
     place(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+int Control::lineHeight(HFONT font) const
+{
+    HDC dc = ::GetDC(handle());
+    HGDIOBJ old = ::SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(handle(), dc);
+    return metrics.tmHeight;
+}
+
+int Control::entryHeight(HFONT font, HIMAGELIST icons) const
+{
+    int iconWidth = 0;
+    int iconHeight = 0;
+    if (icons != nullptr)
+        ::ImageList_GetIconSize(icons, &iconWidth, &iconHeight);
+    return std::max(lineHeight(font), iconHeight) + 2;
 }
 
 HBRUSH Control::backgroundBrush()

@@ -4,6 +4,8 @@
 #include "runtime/form_definition.h"
 #include "window.h"
 
+#include <commctrl.h>
+
 namespace win32 {
 
 /// A control of a window built from its definition: a child of the window or of a panel,
@@ -39,6 +41,11 @@ protected:
     HBRUSH containerBrush();
     Palette& palette() { return m_palette; }
     DWORD childStyle() const;
+    /// The height of a line of text in `font` on this control.
+    int lineHeight(HFONT font) const;
+    /// The height of an entry of a list that shows a picture from `icons` (or none) beside a
+    /// line in `font`: the taller of the two, and a pixel above and below.
+    int entryHeight(HFONT font, HIMAGELIST icons) const;
 
 private:
     const runtime::ControlDefinition& m_definition;

@@ -50,23 +50,13 @@ void DriveList::layout(int dpi, HFONT font)
 {
     setFont(font);
     const RECT r = definedRect(dpi);
-    HDC dc = ::GetDC(handle());
-    HGDIOBJ old = ::SelectObject(dc, font);
-    TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(handle(), dc);
-    int iconWidth = 0;
-    int iconHeight = 0;
-    if (m_icons != nullptr)
-        ::ImageList_GetIconSize(m_icons, &iconWidth, &iconHeight);
-    const int entryHeight = std::max<int>(metrics.tmHeight, iconHeight) + 2;
-    send(CB_SETITEMHEIGHT, 0, entryHeight);
+    const int entry = entryHeight(font, m_icons);
+    send(CB_SETITEMHEIGHT, 0, entry);
     // The box gets the height of the definition: its field is what is left inside the edge,
     // even where that is less than an entry of the dropped-down list.
     const int wanted = r.bottom - r.top;
     send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted - 6);
-    place(r.left, r.top, r.right - r.left, wanted + entryHeight * 10);
+    place(r.left, r.top, r.right - r.left, wanted + entry * 10);
     RECT box;
     ::GetWindowRect(handle(), &box);
     const int off = (box.bottom - box.top) - wanted;

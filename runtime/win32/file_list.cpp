@@ -21,13 +21,7 @@ void FileList::layout(int dpi, HFONT font)
     Control::layout(dpi, font);
     // An owner-drawn list keeps its row height when its font changes: a row as high as the
     // font, as a list of plain text has.
-    HDC dc = ::GetDC(handle());
-    HGDIOBJ old = ::SelectObject(dc, font);
-    TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(handle(), dc);
-    send(LB_SETITEMHEIGHT, 0, metrics.tmHeight);
+    send(LB_SETITEMHEIGHT, 0, lineHeight(font));
 }
 
 void FileList::setPath(const std::string& path)

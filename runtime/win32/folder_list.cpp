@@ -3,7 +3,6 @@
 #include "runtime/failure.h"
 #include "text.h"
 
-#include <algorithm>
 #include <shellapi.h>
 
 namespace win32 {
@@ -43,17 +42,7 @@ void FolderList::layout(int dpi, HFONT font)
 {
     Control::layout(dpi, font);
     m_indent = ::MulDiv(10, dpi, 96);
-    HDC dc = ::GetDC(handle());
-    HGDIOBJ old = ::SelectObject(dc, font);
-    TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(handle(), dc);
-    int iconHeight = 0;
-    int iconWidth = 0;
-    if (m_icons != nullptr)
-        ::ImageList_GetIconSize(m_icons, &iconWidth, &iconHeight);
-    send(LB_SETITEMHEIGHT, 0, std::max<int>(metrics.tmHeight, iconHeight) + 2);
+    send(LB_SETITEMHEIGHT, 0, entryHeight(font, m_icons));
 }
 
 void FolderList::setPath(const std::string& path)
