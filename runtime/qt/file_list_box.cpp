@@ -1,38 +1,25 @@
 #include "file_list_box.h"
 
 #include "display_text.h"
-#include "runtime/list_contents.h"
 
 #include <QEvent>
 #include <QKeyEvent>
 
 namespace toolkit {
 
-FileListBox::FileListBox(runtime::Actions& actions, QWidget* parent) : RowList(parent), m_actions(actions)
+FileListBox::FileListBox(runtime::Actions& actions, QWidget* parent)
+    : RowList(parent), m_state(
+                           actions, [this](std::vector<std::string> names) { showNames(std::move(names)); },
+                           [this](const std::string& path, const runtime::Failure& failure) {
+                               emit readFailed(path, failure.number(), failure.description());
+                           })
 {
     connect(this, &RowList::rowClicked, this, [this] { emit click(); });
 }
 
-void FileListBox::setPath(const std::string& path)
-{
-    m_path = runtime::TrimSeparator(path);
-    markStale();
-}
-
-void FileListBox::setPattern(const std::string& pattern)
-{
-    m_pattern = pattern;
-    markStale();
-}
-
-void FileListBox::refresh()
-{
-    markStale();
-}
-
 std::string FileListBox::fileName()
 {
-    readIfStale();
+    m_state.readIfStale();
     return selectedName();
 }
 
@@ -50,12 +37,6 @@ void FileListBox::onReadFailed(ReadFailed handler)
         });
 }
 
-void FileListBox::readIfStale()
-{
-    if (m_stale)
-        load();
-}
-
 void FileListBox::keyPressEvent(QKeyEvent* event)
 {
     // Moving with the keys selects, as a click does; a single entry that has the focus
@@ -71,31 +52,8 @@ void FileListBox::keyPressEvent(QKeyEvent* event)
         emit click();
 }
 
-void FileListBox::markStale()
+void FileListBox::showNames(std::vector<std::string> names)
 {
-    // Before a path is set there is nothing to read.
-    if (m_path.empty())
-        return;
-    m_stale = true;
-    m_actions.defer(this, [this] { readIfStale(); });
-}
-
-void FileListBox::load()
-{
-    m_stale = false;
-    std::vector<std::string> names;
-    try {
-        names = runtime::FileNames(*m_actions.listFolder(m_path), m_pattern);
-    } catch (const runtime::Failure& failure) {
-        const std::string failed = m_path;
-        // The list goes back to what it shows, which is still on the screen.
-        m_path = m_shownPath;
-        m_pattern = m_shownPattern;
-        emit readFailed(failed, failure.number(), failure.description());
-        return;
-    }
-    m_shownPath = m_path;
-    m_shownPattern = m_pattern;
     replaceRows([&] {
         m_names = std::move(names);
         return static_cast<int>(m_names.size());

@@ -2,6 +2,7 @@
 
 #include "row_list.h"
 #include "runtime/actions.h"
+#include "runtime/file_list_state.h"
 #include "runtime/toolkit.h"
 
 #include <string>
@@ -21,20 +22,17 @@ class FileListBox : public RowList, public runtime::FileList {
 public:
     explicit FileListBox(runtime::Actions& actions, QWidget* parent = nullptr);
 
-    std::string path() const override { return m_path; }
-    std::string shownPath() const override { return m_shownPath; }
-    std::string pattern() const { return m_pattern; }
+    std::string path() const override { return m_state.path(); }
+    std::string shownPath() const override { return m_state.shownPath(); }
+    std::string pattern() const { return m_state.pattern(); }
 
-    void setPath(const std::string& path) override;
-    void setPattern(const std::string& pattern) override;
-    void refresh() override;
+    void setPath(const std::string& path) override { m_state.setPath(path); }
+    void setPattern(const std::string& pattern) override { m_state.setPattern(pattern); }
+    void refresh() override { m_state.refresh(); }
 
     std::string fileName() override;
     void onClick(runtime::Event handler) override;
     void onReadFailed(ReadFailed handler) override;
-
-    /// Reads the folder now if the list is out of date.
-    void readIfStale();
 
 signals:
     /// The user selected a file, by mouse or keys.
@@ -46,17 +44,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void markStale();
-    void load();
+    void showNames(std::vector<std::string> names);
     std::string selectedName() const;
 
-    runtime::Actions& m_actions;
     std::vector<std::string> m_names; ///< the bytes of each row's name
-    std::string m_path;
-    std::string m_shownPath;
-    std::string m_pattern{"*"};
-    std::string m_shownPattern{"*"};
-    bool m_stale{false};
+    runtime::FileListState m_state;
 };
 
 } // namespace toolkit

@@ -1,6 +1,5 @@
 #include "file_list.h"
 
-#include "runtime/list_contents.h"
 #include "text.h"
 
 namespace win32 {
@@ -24,63 +23,13 @@ void FileList::layout(int dpi, HFONT font)
     send(LB_SETITEMHEIGHT, 0, lineHeight(font));
 }
 
-void FileList::setPath(const std::string& path)
-{
-    m_path = runtime::TrimSeparator(path);
-    markStale();
-}
-
-void FileList::setPattern(const std::string& pattern)
-{
-    m_pattern = pattern;
-    markStale();
-}
-
-void FileList::refresh()
-{
-    markStale();
-}
-
 std::string FileList::fileName()
 {
-    if (m_stale)
-        read();
+    m_state.readIfStale();
     const int row = selected();
     if (row < 0 || static_cast<std::size_t>(row) >= m_names.size())
         return {};
     return m_names[static_cast<std::size_t>(row)];
-}
-
-void FileList::markStale()
-{
-    // Before a path is set there is nothing to read.
-    if (m_path.empty())
-        return;
-    m_stale = true;
-    m_actions.defer(this, [this] {
-        if (m_stale)
-            read();
-    });
-}
-
-void FileList::read()
-{
-    m_stale = false;
-    std::vector<std::string> names;
-    try {
-        names = runtime::FileNames(*m_actions.listFolder(m_path), m_pattern);
-    } catch (const runtime::Failure& failure) {
-        const std::string failed = m_path;
-        // Back to what it shows, which is still on the screen.
-        m_path = m_shownPath;
-        m_pattern = m_shownPattern;
-        if (m_readFailed)
-            m_readFailed(failed, failure);
-        return;
-    }
-    m_shownPath = m_path;
-    m_shownPattern = m_pattern;
-    fill(std::move(names));
 }
 
 void FileList::fill(std::vector<std::string> names)

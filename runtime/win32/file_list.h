@@ -2,6 +2,7 @@
 
 #include "row_list.h"
 #include "runtime/actions.h"
+#include "runtime/file_list_state.h"
 #include "runtime/toolkit.h"
 
 #include <string>
@@ -18,18 +19,24 @@ class FileList : public RowList, public runtime::FileList {
 public:
     FileList(const runtime::ControlDefinition& definition, Palette& palette, Control* container,
              runtime::Actions& actions)
-        : RowList(definition, palette, container), m_actions(actions)
+        : RowList(definition, palette, container),
+          m_state(
+              actions, [this](std::vector<std::string> names) { fill(std::move(names)); },
+              [this](const std::string& path, const runtime::Failure& failure) {
+                  if (m_readFailed)
+                      m_readFailed(path, failure);
+              })
     {}
 
     bool build(HWND parent, int id) override;
     bool takesFocus() const override { return true; }
     void layout(int dpi, HFONT font) override;
 
-    std::string path() const override { return m_path; }
-    std::string shownPath() const override { return m_shownPath; }
-    void setPath(const std::string& path) override;
-    void setPattern(const std::string& pattern) override;
-    void refresh() override;
+    std::string path() const override { return m_state.path(); }
+    std::string shownPath() const override { return m_state.shownPath(); }
+    void setPath(const std::string& path) override { m_state.setPath(path); }
+    void setPattern(const std::string& pattern) override { m_state.setPattern(pattern); }
+    void refresh() override { m_state.refresh(); }
     std::string fileName() override;
     void onClick(runtime::Event handler) override { m_click = std::move(handler); }
     void onReadFailed(ReadFailed handler) override { m_readFailed = std::move(handler); }
@@ -41,23 +48,16 @@ protected:
 private:
     int rowCount() const override { return static_cast<int>(m_names.size()); }
     const std::string& rowLabel(int row) const override { return m_names[static_cast<std::size_t>(row)]; }
-    void markStale();
-    void read();
     void fill(std::vector<std::string> names);
     void raiseClick();
     void onKeyDown(WPARAM key);
     void onDrawItem(const DRAWITEMSTRUCT& item);
 
-    runtime::Actions& m_actions;
-    std::string m_path;
-    std::string m_pattern{"*"};
-    std::string m_shownPath;
-    std::string m_shownPattern{"*"};
-    bool m_stale{false};
     std::vector<std::string> m_names; ///< the entries' bytes, row by row
     runtime::Event m_click;
     ReadFailed m_readFailed;
     bool m_pressed{false}; ///< a mouse button is down on the list: the release is the click
+    runtime::FileListState m_state;
 };
 
 } // namespace win32
