@@ -38,12 +38,6 @@ void FileList::fill(std::vector<std::string> names)
     showRows(m_names.size());
 }
 
-void FileList::raiseClick()
-{
-    if (selected() >= 0 && m_click)
-        m_click();
-}
-
 void FileList::onKeyDown(WPARAM key)
 {
     // A single entry that has the caret but no selection is selected by Up or Down too,
@@ -112,15 +106,6 @@ LRESULT FileList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         onKeyDown(wParam);
         return result;
     }
-    case WM_CHAR:
-        if (wParam > L' ') {
-            if (const int row = rowStartingWith(static_cast<wchar_t>(wParam)); row >= 0) {
-                select(row);
-                raiseClick();
-            }
-            return 0;
-        }
-        return passOn(message, wParam, lParam);
     default: {
         LRESULT result = 0;
         return answerRowMessage(message, wParam, lParam, result) ? result : passOn(message, wParam, lParam);

@@ -38,7 +38,7 @@ public:
     void setPattern(const std::string& pattern) override { m_state.setPattern(pattern); }
     void refresh() override { m_state.refresh(); }
     std::string fileName() override;
-    void onClick(runtime::Event handler) override { m_click = std::move(handler); }
+    void onClick(runtime::Event handler) override { setClickHandler(std::move(handler)); }
     void onReadFailed(ReadFailed handler) override { m_readFailed = std::move(handler); }
 
 protected:
@@ -49,12 +49,10 @@ private:
     int rowCount() const override { return static_cast<int>(m_names.size()); }
     const std::string& rowLabel(int row) const override { return m_names[static_cast<std::size_t>(row)]; }
     void fill(std::vector<std::string> names);
-    void raiseClick();
     void onKeyDown(WPARAM key);
     void onDrawItem(const DRAWITEMSTRUCT& item);
 
     std::vector<std::string> m_names; ///< the entries' bytes, row by row
-    runtime::Event m_click;
     ReadFailed m_readFailed;
     bool m_pressed{false}; ///< a mouse button is down on the list: the release is the click
     runtime::FileListState m_state;

@@ -95,12 +95,6 @@ void FolderList::open(int row)
     }
 }
 
-void FolderList::raiseClick()
-{
-    if (selected() >= 0 && m_click)
-        m_click();
-}
-
 void FolderList::onDrawItem(const DRAWITEMSTRUCT& item)
 {
     if (item.itemID == static_cast<UINT>(-1) || item.itemID >= m_rows.size())
@@ -172,14 +166,7 @@ LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CHAR:
         if (wParam == L'\r')
             return 0;
-        if (wParam > L' ') {
-            if (const int row = rowStartingWith(static_cast<wchar_t>(wParam)); row >= 0) {
-                select(row);
-                raiseClick();
-            }
-            return 0;
-        }
-        return passOn(message, wParam, lParam);
+        [[fallthrough]];
     default: {
         LRESULT result = 0;
         return answerRowMessage(message, wParam, lParam, result) ? result : passOn(message, wParam, lParam);

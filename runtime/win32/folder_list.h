@@ -31,7 +31,7 @@ public:
     void setPath(const std::string& path) override;
     void goToDrive(const runtime::Drive& drive) override;
     void onChange(runtime::Event handler) override { m_change = std::move(handler); }
-    void onClick(runtime::Event handler) override { m_click = std::move(handler); }
+    void onClick(runtime::Event handler) override { setClickHandler(std::move(handler)); }
     void onOpenFailed(OpenFailed handler) override { m_openFailed = std::move(handler); }
 
     /// The full path of the entry in `row`, or "".
@@ -49,14 +49,12 @@ private:
     }
     void fill(const std::string& path, const std::vector<runtime::FolderEntry>& entries);
     void open(int row);
-    void raiseClick();
     void onDrawItem(const DRAWITEMSTRUCT& item);
 
     runtime::Actions& m_actions;
     std::string m_path;
     std::vector<runtime::FolderRow> m_rows;
     runtime::Event m_change;
-    runtime::Event m_click;
     OpenFailed m_openFailed;
     HIMAGELIST m_icons{nullptr}; ///< the system's small icons: shared, never freed here
     int m_closedIcon{-1};

@@ -23,15 +23,27 @@ int RowList::rowAt(LPARAM point) const
     return RowAtPoint(handle(), POINT{GET_X_LPARAM(point), GET_Y_LPARAM(point)}, count());
 }
 
-int RowList::rowStartingWith(wchar_t letter) const
+void RowList::raiseClick()
 {
-    return nextStartingWith(letter, caret(), rowCount(),
-                            [this](int row) -> const std::string& { return rowLabel(row); });
+    if (selected() >= 0 && m_click)
+        m_click();
 }
 
 bool RowList::answerRowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
+    case WM_CHAR: {
+        if (wParam <= L' ')
+            return false;
+        const int row = nextStartingWith(static_cast<wchar_t>(wParam), caret(), rowCount(),
+                                         [this](int r) -> const std::string& { return rowLabel(r); });
+        if (row >= 0) {
+            select(row);
+            raiseClick();
+        }
+        result = 0;
+        return true;
+    }
     case WM_GETOBJECT:
         return m_accessible.answer(handle(), wParam, lParam, result);
     case LB_GETTEXTLEN:

@@ -2,6 +2,7 @@
 
 #include "control.h"
 #include "list_accessible.h"
+#include "runtime/toolkit.h"
 
 #include <string>
 
@@ -22,6 +23,11 @@ public:
     int caret() const { return static_cast<int>(send(LB_GETCARETINDEX)); }
 
 protected:
+    /// Who hears clicks: a row selected by the mouse, the keys or a typed letter.
+    void setClickHandler(runtime::Event handler) { m_click = std::move(handler); }
+    /// Tells the click handler, when a row is selected.
+    void raiseClick();
+
     /// The bytes shown in `row`, 0 <= row < rowCount().
     virtual const std::string& rowLabel(int row) const = 0;
 
@@ -31,10 +37,9 @@ protected:
     /// The row under `point`, in the list's coordinates as a mouse message carries them; -1
     /// for none.
     int rowAt(LPARAM point) const;
-    /// The next row after the caret that starts with `letter`, going round; -1 for none.
-    int rowStartingWith(wchar_t letter) const;
-    /// Answers WM_GETOBJECT, LB_GETTEXT and LB_GETTEXTLEN as a list without texts must; false
-    /// for other messages.
+    /// Answers WM_GETOBJECT, LB_GETTEXT, LB_GETTEXTLEN and a typed letter (WM_CHAR), which
+    /// selects the next row that starts with it, as a list without texts must; false for other
+    /// messages.
     bool answerRowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void onDestroy() override { m_accessible.detach(); }
 
@@ -42,6 +47,7 @@ private:
     std::wstring rowText(int row) const final;
     LRESULT text(WPARAM row, wchar_t* buffer) const;
 
+    runtime::Event m_click;
     ListAccessible m_accessible{*this}; ///< what screen readers read of the rows
 };
 
