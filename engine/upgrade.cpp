@@ -18,6 +18,19 @@ std::string NotRestoredMessage(const std::string& appFolder)
            appFolder + "\r\nContact us if you continue to have problems upgrading the software.";
 }
 
+std::string StillRunningMessage(const runtime::FileInUse& running)
+{
+    std::string text = kMsgStillRunning;
+    if (!running.process.empty())
+        text += "\r\nIt runs as " + running.process;
+    if (running.processId != 0)
+        text += (running.process.empty() ? "\r\nIt runs as process " : ", process ") +
+                std::to_string(running.processId);
+    if (!running.process.empty() || running.processId != 0)
+        text += ".";
+    return text;
+}
+
 namespace {
 
 // What one run has changed so far, so that a failure can put it back.
@@ -110,17 +123,27 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
         lock = files.lockFolder(app);
         if (!lock) {
             dialogs.msgBox(kMsgBusy);
-            return SwapOutcome::Failed;
+            return SwapOutcome::Busy;
         }
-        if (!FileExists(files, app, kExeName))
-            throw runtime::Failure(runtime::kFileNotFound);
+        if (!FileExists(files, app, kExeName)) {
+            dialogs.msgBox(kMsgFailure);
+            return SwapOutcome::ExeNotFound;
+        }
         // An upgrade file already in the application folder is the one installed, provided
         // it is a file of its own: a link would make "Orvalis.exe" lead wherever it leads.
         const bool inPlace = FileExists(files, app, kUpgradeName);
         if (inPlace && !files.isRegularFile(app + kUpgradeName))
             throw runtime::Failure(runtime::kPathFileAccessError);
-        if (!inPlace && !FileExists(files, source, kUpgradeName))
-            throw runtime::Failure(runtime::kFileNotFound);
+        if (!inPlace && !FileExists(files, source, kUpgradeName)) {
+            dialogs.msgBox(kMsgFailure);
+            return SwapOutcome::UpgradeNotFound;
+        }
+        // Before anything is made: a running "Orvalis.exe" would refuse the last step, and a
+        // refused undo could leave a second name behind.
+        if (const runtime::FileInUse running = files.fileInUse(app + kExeName); running.inUse) {
+            dialogs.msgBox(StillRunningMessage(running));
+            return SwapOutcome::StillRunning;
+        }
 
         if (!inPlace) {
             if (FileExists(files, app, kPartName))
@@ -151,7 +174,7 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
         }
         if (!undo(done, app, files)) {
             dialogs.msgBox(NotRestoredMessage(app));
-            return SwapOutcome::Failed;
+            return SwapOutcome::NotRestored;
         }
         dialogs.msgBox(kMsgFailure);
         return SwapOutcome::Failed;

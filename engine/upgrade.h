@@ -20,6 +20,9 @@ inline constexpr const char* kMsgFailure =
 inline constexpr const char* kMsgChooseUpgrade = "Please choose the upgrade file Orvalis.ugx.";
 inline constexpr const char* kMsgBusy =
     "Another upgrade of this folder is running. Wait for it to finish, then try again.";
+inline constexpr const char* kMsgWarning = "WARNING!!! Please be sure that Orvalis has been\r\n"
+                                           "shut down prior to continuing the upgrade process.";
+inline constexpr const char* kMsgStillRunning = "Orvalis is still running. Close it, then click OK again.";
 inline constexpr const char* kMsgInstalledUnconfirmed =
     "The upgrade is installed, but it could not be confirmed on disk. Please do not run the upgrade "
     "again.\r\n"
@@ -29,6 +32,10 @@ inline constexpr const char* kMsgInstalledUnconfirmed =
 /// given its name back, so the user must do it by hand in `appFolder`.
 std::string NotRestoredMessage(const std::string& appFolder);
 
+/// The message shown when "Orvalis.exe" is running: the fixed text, and the process that
+/// runs it where the system can tell.
+std::string StillRunningMessage(const runtime::FileInUse& running);
+
 /// Where the user is and what the user picked. The window owns it.
 struct BrowseState {
     std::string strAppFolder;    ///< folder text of the folder holding this program
@@ -37,10 +44,19 @@ struct BrowseState {
     std::string strChosenFolder; ///< folder text of the folder that file was clicked in
 };
 
+/// How a swap ended. Every outcome but Upgraded has shown its message; only Upgraded,
+/// NotRestored and InstalledButFailed leave the folder other than it was.
 enum class SwapOutcome {
-    Upgraded,  ///< the upgrade file is "Orvalis.exe" now; the window should unload
-    NotChosen, ///< the chosen file is not the upgrade file; nothing was touched
-    Failed,    ///< a failure was reported; the folder is as before unless the message says otherwise
+    Upgraded,        ///< the upgrade file is "Orvalis.exe" now; the window should unload
+    NotChosen,       ///< the chosen file is not the upgrade file; nothing was touched
+    UpgradeNotFound, ///< no upgrade file where it was chosen; nothing was touched
+    ExeNotFound,     ///< no "Orvalis.exe" in the application folder; nothing was touched
+    StillRunning,    ///< "Orvalis.exe" runs or is held open; nothing was touched
+    Busy,            ///< another swap of the folder is running; nothing was touched
+    Failed,          ///< a step failed and what this run did is undone
+    /// A step failed and the previous executable could not be given its name back; the
+    /// message says which file to rename.
+    NotRestored,
     /// The upgrade file is "Orvalis.exe" now, but a step after that failed and the message
     /// said so. Swapping again would throw the previous version away: the window must not.
     InstalledButFailed,

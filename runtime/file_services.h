@@ -47,6 +47,13 @@ struct Drive {
     friend bool operator==(const Drive&, const Drive&) = default;
 };
 
+/// Whether a program file runs, as far as the system can tell.
+struct FileInUse {
+    bool inUse{false};
+    std::string process;        ///< the name of the process running it, or "" where the system cannot tell
+    unsigned long processId{0}; ///< its process number, or 0 where the system cannot tell
+};
+
 /// Held while one swap works on an application folder; letting it go frees the folder for
 /// the next one.
 class FolderLock {
@@ -112,6 +119,14 @@ public:
     /// Gives `target` the permissions of `reference` and, as far as the process may, its
     /// owner, access control list, extended attributes and file capabilities.
     virtual void matchPermissions(const std::string& reference, const std::string& target) = 0;
+
+    /// Whether the program file `path` runs as a process, or is held open so that it cannot
+    /// be replaced; on Linux, where a running program can be renamed, whether a process runs
+    /// that very file. Changes nothing. A missing file is not in use.
+    virtual FileInUse fileInUse(const std::string& path) = 0;
+
+    /// Appends `text` to the file `path`, creating it when missing, and closes it again.
+    virtual void appendText(const std::string& path, const std::string& text) = 0;
 
     /// Flushes a folder's entries to disk, so renames in it survive a power cut.
     virtual void flushFolder(const std::string& folder) = 0;

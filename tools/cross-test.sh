@@ -70,7 +70,7 @@ echo
 for dll in $dlls; do
     case "$dll" in
     kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | shell32.dll | ole32.dll | oleaut32.dll | \
-        oleacc.dll | advapi32.dll | msvcrt.dll) ;;
+        oleacc.dll | advapi32.dll | msvcrt.dll | rstrtmgr.dll) ;;
     *) echo "FAIL: $exe needs $dll, which Windows does not ship" >&2; status=1 ;;
     esac
 done
@@ -120,4 +120,90 @@ e2e() {
     echo "upgraded: Orvalis.exe holds the new contents, Orvalis.old the old"
 }
 e2e || status=1
+
+echo "== the command line of orvalis-upgrade.exe, through start /wait and %ERRORLEVEL%"
+# As an administrator's batch file runs it: start /wait, then the exit code from %ERRORLEVEL%.
+# A box would wait for a click that never comes, so each run that ends by itself showed none.
+cli() {
+    local folder code fails=0
+    folder="$(mktemp -d)"
+    install -m 755 "$exe" "$folder/orvalis-upgrade.exe"
+    printf '@echo off\r\nstart "" /wait orvalis-upgrade.exe %%*\r\necho exit=%%ERRORLEVEL%%\r\n' >"$folder/run.bat"
+    layout() {
+        rm -rf "$folder/saved" "$folder/Orvalis.old" "$folder/Orvalis.ugx" "$folder/log.txt"
+        mkdir -p "$folder/saved"
+        printf 'old executable\n' >"$folder/Orvalis.exe"
+        printf 'new executable\n' >"$folder/saved/Orvalis.ugx"
+    }
+    expect() { # code, then the arguments
+        local want=$1
+        shift
+        code=$(cd "$folder" && timeout 60 "$wine" cmd /c run.bat "$@" 2>/dev/null | tr -d '\r' | sed -n 's/^exit=//p')
+        if [[ "$code" == "$want" ]]; then
+            echo "$want: $*"
+        else
+            echo "FAIL: $* gave '${code}', not $want"
+            fails=$((fails + 1))
+        fi
+    }
+    layout
+    expect 2 /bogus /quiet
+    expect 2 /upgrade /quiet
+    expect 3 /upgrade nowhere /quiet
+    expect 3 /restore /quiet
+    # A quiet copy of 256 MiB: long enough that a progress window would show, and none does.
+    head -c $((256 << 20)) /dev/zero >"$folder/saved/Orvalis.ugx"
+    rm -f "$folder.shown"
+    (while :; do
+        xdotool search --onlyvisible --name "Orvalis" >/dev/null 2>&1 && touch "$folder.shown"
+        sleep 0.1
+    done) &
+    local watcher=$!
+    expect 0 /UPGRADE saved /quiet /log log.txt
+    kill "$watcher"
+    wait "$watcher" 2>/dev/null || true
+    [[ ! -e "$folder.shown" ]] || { echo "FAIL: a window showed during a /quiet run"; fails=$((fails + 1)); }
+    [[ "$(cat "$folder/Orvalis.old")" == "old executable" && $(stat -c %s "$folder/Orvalis.exe") == $((256 << 20)) ]] ||
+        { echo "FAIL: not upgraded"; fails=$((fails + 1)); }
+    grep -q "outcome: upgraded (exit code 0)" "$folder/log.txt" || { echo "FAIL: no outcome in the log"; fails=$((fails + 1)); }
+    expect 0 -restore --quiet
+    [[ "$(cat "$folder/Orvalis.exe")" == "old executable" ]] || { echo "FAIL: not put back"; fails=$((fails + 1)); }
+    layout
+    mkdir "$folder/Orvalis.old" # the executable cannot take that name: the step fails and is undone
+    expect 7 /upgrade saved /quiet
+    [[ "$(cat "$folder/Orvalis.exe")" == "old executable" && ! -e "$folder/Orvalis.ugx" ]] ||
+        { echo "FAIL: the failed upgrade was not undone"; fails=$((fails + 1)); }
+    layout
+    rm "$folder/Orvalis.exe"
+    expect 4 /upgrade saved /quiet
+    # Orvalis running: a Windows program started from Orvalis.exe (this tool, showing its warning).
+    layout
+    install -m 755 "$exe" "$folder/Orvalis.exe"
+    (cd "$folder" && exec "$wine" Orvalis.exe) &
+    local orvalis=$!
+    wait_for "^Orvalis Upgrade$" >/dev/null || echo "FAIL: Orvalis.exe did not start"
+    expect 5 /upgrade saved /quiet
+    expect 5 /restore /quiet
+    [[ $(ls "$folder" | tr '\n' ' ') == "Orvalis.exe orvalis-upgrade.exe run.bat saved " ]] ||
+        { echo "FAIL: touched while running: $(ls "$folder")"; fails=$((fails + 1)); }
+    kill "$orvalis" 2>/dev/null
+    wait "$orvalis" 2>/dev/null
+    # Another upgrade running: one started without /quiet holds the folder while its box shows.
+    layout
+    (cd "$folder" && exec "$wine" orvalis-upgrade.exe /upgrade saved) &
+    local first=$! box
+    box=$(wait_for "^Orvalis Upgrade$") || echo "FAIL: no warning box without /quiet"
+    keys "$box" Return
+    sleep 1
+    box=$(wait_for "^Orvalis Upgrade$") || echo "FAIL: no message box without /quiet"
+    expect 6 /upgrade saved /quiet
+    keys "$box" Return
+    for _ in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
+    kill "$first" 2>/dev/null || true
+    [[ "$(cat "$folder/Orvalis.exe")" == "new executable" ]] ||
+        { echo "FAIL: the run without /quiet did not upgrade"; fails=$((fails + 1)); }
+    rm -rf "$folder"
+    ((fails == 0))
+}
+cli || status=1
 exit "$status"

@@ -6,8 +6,6 @@
 
 namespace {
 
-const char* const kWarning = "WARNING!!! Please be sure that Orvalis has been\r\n"
-                             "shut down prior to continuing the upgrade process.";
 const char* const kHelp = "Browse to the upgrade file that you've saved and click on it.\r\n"
                           "Once selected, click OK to start the upgrade process.";
 const char* const kPattern = "*.ugx";
@@ -77,7 +75,7 @@ void frmFile::show()
 void frmFile::Form_Load()
 {
     runtime::Actions::Scope action(m_actions);
-    m_dialogs.msgBox(kWarning);
+    m_dialogs.msgBox(engine::kMsgWarning);
     lblHelp.setCaption(kHelp);
     try {
         m_state.strAppFolder = engine::AppFolderText(m_files.appFolder());
@@ -157,7 +155,12 @@ void frmFile::cmdOpenOK_Click()
         m_upgradeInPlace = true;
         break;
     case engine::SwapOutcome::NotChosen:
+    case engine::SwapOutcome::UpgradeNotFound:
+    case engine::SwapOutcome::ExeNotFound:
+    case engine::SwapOutcome::StillRunning:
+    case engine::SwapOutcome::Busy:
     case engine::SwapOutcome::Failed:
+    case engine::SwapOutcome::NotRestored:
         break;
     }
 }

@@ -32,6 +32,8 @@ public:
     void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
                   const CopyProgress& progress) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
+    FileInUse fileInUse(const std::string& path) override;
+    void appendText(const std::string& path, const std::string& text) override;
     void flushFolder(const std::string& folder) override;
     std::vector<Drive> drives() override;
     Drive driveOf(const std::string& path) override;

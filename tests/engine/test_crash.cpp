@@ -2,6 +2,7 @@
 // checks after each kill that the application still has a whole "Orvalis.exe" and that
 // nothing the next run would install is partial.
 
+#include "engine/restore.h"
 #include "engine/upgrade.h"
 #include "runtime/posix/posix_file_services.h"
 #include "support/recording_dialogs.h"
@@ -9,6 +10,7 @@
 #include "support/temp_folder.h"
 #include "upgrade_fixture.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -109,6 +111,10 @@ public:
     {
         step([&] { return (PosixFileServices::matchPermissions(reference, target), 0); });
     }
+    runtime::FileInUse fileInUse(const std::string& path) override
+    {
+        return step([&] { return PosixFileServices::fileInUse(path); });
+    }
     void flushFolder(const std::string& folder) override
     {
         step([&] { return (PosixFileServices::flushFolder(folder), 0); });
@@ -126,6 +132,7 @@ struct Situation {
     PosixFileServices::Options options;
     bool inPlace;
     bool olderExists;
+    bool restore{false}; // puts "Orvalis.old" back instead of swapping
 };
 
 struct Layout {
@@ -137,6 +144,12 @@ struct Layout {
 
     Layout(const Situation& s, const std::string& bytes) : upgrade(bytes)
     {
+        if (s.restore) { // the upgrade installed, the previous version beside it
+            writeFile(app / "Orvalis.exe", upgrade);
+            writeFile(app / "Orvalis.old", kOldExe);
+            state.strAppFolder = app.string() + "/";
+            return;
+        }
         writeFile(app / "Orvalis.exe", kOldExe);
         if (s.olderExists)
             writeFile(app / "Orvalis.old", kOlderExe);
@@ -154,7 +167,10 @@ bool swapKilled(const Situation& s, Layout& layout, KillingServices::When when, 
     if (pid == 0) {
         KillingServices files(s.options, when, nth);
         testsupport::RecordingDialogs dialogs;
-        engine::SwapExecutable(layout.state, files, dialogs);
+        if (s.restore)
+            engine::RestoreExecutable(layout.state.strAppFolder, files, dialogs);
+        else
+            engine::SwapExecutable(layout.state, files, dialogs);
         ::_exit(0);
     }
     int status = 0;
@@ -162,9 +178,34 @@ bool swapKilled(const Situation& s, Layout& layout, KillingServices::When when, 
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
+// After a kill while putting "Orvalis.old" back: both versions whole under the names
+// "Orvalis.exe", "Orvalis.old" and the waiting name, "Orvalis.exe" missing only where the
+// disk can neither trade names nor link. Returns the number of files lost.
+int checkRestoreAfterKill(const Situation& s, const Layout& layout)
+{
+    std::vector<std::string> held;
+    for (const auto& name : testsupport::listNames(layout.app)) {
+        EXPECT_TRUE(name == "Orvalis.exe" || name == "Orvalis.old" || name == engine::kRestoreName)
+            << "left over: " << name;
+        held.push_back(readFile(layout.app / name));
+    }
+    if (!fs::exists(layout.app / "Orvalis.exe") && (s.options.useHardLinks || s.options.useExchange))
+        ADD_FAILURE() << "no Orvalis.exe";
+    int lost = 0;
+    for (const std::string& version : {kOldExe, layout.upgrade}) {
+        if (std::find(held.begin(), held.end(), version) == held.end()) {
+            ADD_FAILURE() << "a version is gone (" << version.size() << " bytes)";
+            ++lost;
+        }
+    }
+    return lost;
+}
+
 // The state a kill may leave behind; returns the number of files lost (0 when all is well).
 int checkAfterKill(const Situation& s, const Layout& layout)
 {
+    if (s.restore)
+        return checkRestoreAfterKill(s, layout);
     int lost = 0;
     const fs::path exe = layout.app / "Orvalis.exe";
     if (!fs::exists(exe)) {
@@ -217,9 +258,21 @@ void checkSecondRun(const Situation& s, const Layout& layout)
 {
     PosixFileServices files(s.options);
     testsupport::RecordingDialogs dialogs;
+    if (s.restore) {
+        // Finishes or puts back what the kill cut short, then trades the two versions (or
+        // has traded them already): both whole, under the two names only.
+        EXPECT_EQ(engine::RestoreExecutable(layout.state.strAppFolder, files, dialogs),
+                  SwapOutcome::Upgraded);
+        EXPECT_EQ(testsupport::listNames(layout.app),
+                  (std::vector<std::string>{"Orvalis.exe", "Orvalis.old"}));
+        const std::string exe = readFile(layout.app / "Orvalis.exe"),
+                          old = readFile(layout.app / "Orvalis.old");
+        EXPECT_TRUE((exe == kOldExe && old == layout.upgrade) || (exe == layout.upgrade && old == kOldExe));
+        return;
+    }
     const SwapOutcome outcome = engine::SwapExecutable(layout.state, files, dialogs);
     ASSERT_FALSE(dialogs.messages.empty());
-    if (!s.options.useHardLinks && outcome == SwapOutcome::Failed &&
+    if (!s.options.useHardLinks && outcome == SwapOutcome::ExeNotFound &&
         !fs::exists(layout.app / "Orvalis.exe")) {
         // The gap above: nothing is touched without an executable, and nothing is lost.
         EXPECT_EQ(dialogs.messages.back(), engine::kMsgFailure);
@@ -249,6 +302,13 @@ const Situation kSituations[] = {
     {"upgrade file already in place", {true, true, true, true}, true, true},
     {"in place with hard links refused, trading names", {true, true, false, true}, true, false},
     {"in place without hard links or trading names", {true, false, false, false}, true, false},
+    {"putting Orvalis.old back, trading names", {true, true, true, true}, false, false, true},
+    {"putting Orvalis.old back with a second name", {true, true, true, false}, false, false, true},
+    {"putting Orvalis.old back without hard links or trading names",
+     {true, true, false, false},
+     false,
+     false,
+     true},
 };
 
 } // namespace
@@ -265,7 +325,9 @@ TEST(Crash, KilledBeforeAndAfterEveryStepAndInsideTheCopy)
             Layout layout(s, bytes);
             KillingServices counter(s.options, KillingServices::When::Never, 0);
             testsupport::RecordingDialogs dialogs;
-            ASSERT_EQ(engine::SwapExecutable(layout.state, counter, dialogs), SwapOutcome::Upgraded);
+            ASSERT_EQ(s.restore ? engine::RestoreExecutable(layout.state.strAppFolder, counter, dialogs)
+                                : engine::SwapExecutable(layout.state, counter, dialogs),
+                      SwapOutcome::Upgraded);
             steps = counter.operations();
             reports = counter.progressReports();
         }
@@ -285,7 +347,11 @@ TEST(Crash, KilledBeforeAndAfterEveryStepAndInsideTheCopy)
         for (int n = 1; n <= reports; ++n)
             tryKill(KillingServices::When::AtProgress, n);
         const char* kept =
-            s.options.useHardLinks ? "whole Orvalis.exe (old or new) after every kill, second run completes"
+            s.restore                ? (s.options.useHardLinks || s.options.useExchange
+                                            ? "whole Orvalis.exe (old or new) after every kill, both versions kept, second "
+                                              "run completes"
+                                            : "both versions whole after every kill, second run completes")
+            : s.options.useHardLinks ? "whole Orvalis.exe (old or new) after every kill, second run completes"
             : s.options.useExchange
                 ? "whole Orvalis.exe (old or new) after every kill, at most the upgrade file as Orvalis.old"
                 : "whole Orvalis.exe, or between the two renames whole Orvalis.old and Orvalis.ugx";

@@ -100,7 +100,7 @@ TEST_P(Swap, WithoutAnExecutableNothingIsTouched)
 {
     fs::remove(f.app / "Orvalis.exe");
     writeFile(f.app / "Orvalis.old", kOlderExe);
-    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.swap(), SwapOutcome::ExeNotFound);
     EXPECT_EQ(f.dialogs.messages, Names{kFailure});
     EXPECT_EQ(f.appNames(), Names{"Orvalis.old"});
     EXPECT_EQ(f.appFile("Orvalis.old"), kOlderExe);
@@ -111,11 +111,27 @@ TEST_P(Swap, WithoutAnUpgradeFileNothingIsTouched)
 {
     fs::remove(f.saved / "Orvalis.ugx");
     writeFile(f.app / "Orvalis.old", kOlderExe);
-    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.swap(), SwapOutcome::UpgradeNotFound);
     EXPECT_EQ(f.dialogs.messages, Names{kFailure});
     EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
     EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
     EXPECT_EQ(f.appFile("Orvalis.old"), kOlderExe);
+}
+
+TEST_P(Swap, WhileOrvalisRunsNothingIsTouchedAndTheUserIsToldWhich)
+{
+    for (const auto& [running, message] :
+         {std::pair{runtime::FileInUse{true, "Orvalis.exe", 4242},
+                    "Orvalis is still running. Close it, then click OK again.\r\nIt runs as Orvalis.exe, "
+                    "process 4242."},
+          {runtime::FileInUse{true, "", 0}, "Orvalis is still running. Close it, then click OK again."}}) {
+        f.files.setInUse(running);
+        EXPECT_EQ(f.swap(), SwapOutcome::StillRunning);
+        EXPECT_EQ(f.dialogs.messages.back(), message);
+        EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
+        EXPECT_EQ(f.files.calls(Op::CopyFile) + f.files.calls(Op::LinkFile) + f.files.calls(Op::RenameFile),
+                  0);
+    }
 }
 
 TEST_P(Swap, ANameDifferingOnlyInLetterCaseIsNotTheUpgradeFile)
@@ -195,7 +211,7 @@ TEST(SwapLock, ASecondSwapOfTheSameFolderIsToldAndTouchesNothing)
     UpgradeFixture f;
     auto held = f.real.lockFolder(f.state.strAppFolder); // as another instance would
     ASSERT_NE(held, nullptr);
-    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.swap(), SwapOutcome::Busy);
     EXPECT_EQ(f.dialogs.messages,
               Names{"Another upgrade of this folder is running. Wait for it to finish, then try again."});
     EXPECT_EQ(f.files.log(), Names{"lockFolder " + f.state.strAppFolder});

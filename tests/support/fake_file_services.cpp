@@ -34,6 +34,10 @@ const char* opName(Op op)
         return "matchPermissions";
     case Op::FlushFolder:
         return "flushFolder";
+    case Op::FileInUse:
+        return "fileInUse";
+    case Op::AppendText:
+        return "appendText";
     case Op::Drives:
         return "drives";
     case Op::DriveOf:
@@ -159,6 +163,18 @@ void FakeFileServices::flushFolder(const std::string& folder)
 {
     enter(Op::FlushFolder, folder);
     m_real.flushFolder(folder);
+}
+
+runtime::FileInUse FakeFileServices::fileInUse(const std::string& path)
+{
+    enter(Op::FileInUse, path);
+    return m_inUse ? *m_inUse : m_real.fileInUse(path);
+}
+
+void FakeFileServices::appendText(const std::string& path, const std::string& text)
+{
+    enter(Op::AppendText, path);
+    m_real.appendText(path, text);
 }
 
 std::vector<runtime::Drive> FakeFileServices::drives()

@@ -25,6 +25,8 @@ enum class Op {
     CopyFile,
     MatchPermissions,
     FlushFolder,
+    FileInUse,
+    AppendText,
     Drives,
     DriveOf,
     DriveCurrentFolder,
@@ -57,6 +59,9 @@ public:
     /// Makes lockFolder answer that another swap holds the folder.
     void setFolderLocked(bool locked) { m_folderLocked = locked; }
 
+    /// Makes fileInUse give this answer instead of the real one.
+    void setInUse(runtime::FileInUse answer) { m_inUse = std::move(answer); }
+
     /// Adds a drive to those the real services report. It holds no folders: asking for
     /// its current folder fails with 71 "Disk not ready", like an empty card reader.
     void addUnreadyDrive(runtime::Drive drive) { m_unreadyDrives.push_back(std::move(drive)); }
@@ -84,6 +89,8 @@ public:
                   const runtime::CopyProgress& progress) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
     void flushFolder(const std::string& folder) override;
+    runtime::FileInUse fileInUse(const std::string& path) override;
+    void appendText(const std::string& path, const std::string& text) override;
     std::vector<runtime::Drive> drives() override;
     runtime::Drive driveOf(const std::string& path) override;
     std::string driveCurrentFolder(const runtime::Drive& drive) override;
@@ -103,6 +110,7 @@ private:
     std::map<Op, int> m_calls;
     std::vector<std::string> m_log;
     std::optional<std::string> m_appFolder;
+    std::optional<runtime::FileInUse> m_inUse;
     bool m_noHardLinks{false};
     bool m_noExchange{false};
     bool m_folderLocked{false};
