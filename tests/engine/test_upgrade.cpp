@@ -204,3 +204,50 @@ TEST(SwapLock, ASecondSwapOfTheSameFolderIsToldAndTouchesNothing)
     EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
     EXPECT_NE(f.real.lockFolder(f.state.strAppFolder), nullptr); // and the swap let go of it too
 }
+
+TEST(SwapCheck, ACopyThatDiffersFromTheSourceIsNeverInstalled)
+{
+    // A disk that gives back other bytes than it was given, and a source rewritten during the
+    // copy where its stamp does not tell (through a shared mapping).
+    for (const bool damagingDisk : {true, false}) {
+        SCOPED_TRACE(damagingDisk ? "damaging disk" : "source changed unseen");
+        UpgradeFixture f;
+        f.files.setDamagingDisk(damagingDisk);
+        f.files.setSourceChangedUnseen(!damagingDisk);
+        EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+        EXPECT_EQ(f.dialogs.messages, Names{kFailure});
+        EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
+        EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+    }
+}
+
+TEST(SwapCheck, AnUpgradeAlreadyInstalledChangesNothing)
+{
+    // As after a crash that came after the install: swapping again would make the new
+    // executable "Orvalis.old" and throw the previous version away.
+    for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "copied");
+        UpgradeFixture f;
+        writeFile(f.app / "Orvalis.exe", kNewExe);
+        writeFile(f.app / "Orvalis.old", kOldExe);
+        if (inPlace) {
+            fs::remove(f.saved / "Orvalis.ugx");
+            writeFile(f.app / "Orvalis.ugx", kNewExe);
+        }
+        const Names before = f.appNames();
+        EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+        EXPECT_EQ(f.dialogs.messages, Names{"This upgrade is already installed."});
+        EXPECT_EQ(f.appNames(), before);
+        EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+        EXPECT_EQ(f.files.calls(Op::CopyFile), 0);
+    }
+    // The same size is not the same file.
+    UpgradeFixture f;
+    std::string almost = kNewExe;
+    almost.back() = '!';
+    writeFile(f.app / "Orvalis.exe", almost);
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.dialogs.messages, Names{"Upgrade successful."});
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), almost);
+}
