@@ -1,4 +1,5 @@
 #include "engine/upgrade.h"
+#include "support/reliability_log.h"
 #include "upgrade_fixture.h"
 
 #include <filesystem>
@@ -218,6 +219,13 @@ TEST(SwapCheck, ACopyThatDiffersFromTheSourceIsNeverInstalled)
         EXPECT_EQ(f.dialogs.messages, Names{kFailure});
         EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
         EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+        testsupport::recordCase("Fault matrix (stand-in)",
+                                damagingDisk
+                                    ? "a disk that gives back other bytes than it was given"
+                                    : "the source changed during the copy where its stamp does not tell",
+                                "refused with the failure message, nothing installed",
+                                "SwapCheck.ACopyThatDiffersFromTheSourceIsNeverInstalled", 1,
+                                f.appFile("Orvalis.exe") == kOldExe ? 0 : 1);
     }
 }
 
@@ -240,6 +248,12 @@ TEST(SwapCheck, AnUpgradeAlreadyInstalledChangesNothing)
         EXPECT_EQ(f.appNames(), before);
         EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
         EXPECT_EQ(f.files.calls(Op::CopyFile), 0);
+        testsupport::recordCase("Fault matrix (stand-in)",
+                                std::string("the upgrade already installed, run again (") +
+                                    (inPlace ? "in place" : "copied") + ")",
+                                "nothing changed, \"This upgrade is already installed.\"",
+                                "SwapCheck.AnUpgradeAlreadyInstalledChangesNothing", 1,
+                                f.appFile("Orvalis.old") == kOldExe ? 0 : 1);
     }
     // The same size is not the same file.
     UpgradeFixture f;
