@@ -62,10 +62,22 @@ struct Plan {
     std::size_t padded(std::size_t index) const { return roundUp(bytes(index), align); }
 };
 
-// What each thread of a pass works with.
-struct Buffers {
-    Buffers(const Plan& plan) : first(plan.chunk, plan.align), second(plan.chunk, plan.align) {}
-    AlignedBuffer first, second;
+// What each thread of a pass works with: two chunks of memory, taken when first asked for.
+class Buffers {
+public:
+    explicit Buffers(const Plan& plan) : m_plan(plan) {}
+    char* first() { return take(m_first); }
+    char* second() { return take(m_second); }
+
+private:
+    char* take(std::unique_ptr<AlignedBuffer>& buffer)
+    {
+        if (!buffer)
+            buffer = std::make_unique<AlignedBuffer>(m_plan.chunk, m_plan.align);
+        return buffer->data();
+    }
+    const Plan& m_plan;
+    std::unique_ptr<AlignedBuffer> m_first, m_second;
 };
 
 // Runs one pass over the chunks of `plan`: `work(index, buffers)` for each, on up to
@@ -187,7 +199,7 @@ void runPass(const Plan& plan, CopyStage stage, const runtime::CopyProgress& pro
         progress(stage, plan.total, plan.total);
 }
 
-// The whole copy; CopyFile turns what the standard library throws into failures.
+// The whole copy; CopyAndCheck turns what the standard library throws into failures.
 void copy(runtime::FileServices& files, const std::string& from, const std::string& to,
           const std::string& partPath, const runtime::CopyProgress& progress, const CopyOptions& options)
 {
@@ -200,19 +212,29 @@ void copy(runtime::FileServices& files, const std::string& from, const std::stri
     runPass(plan, CopyStage::Copying, progress, options, [&](std::size_t index, Buffers& buffers) {
         const std::size_t bytes = plan.bytes(index), padded = plan.padded(index);
         // Asking for the padding too tells a source that grew.
-        if (source->readAt(plan.offset(index), buffers.first.data(), padded) != bytes)
+        if (source->readAt(plan.offset(index), buffers.first(), padded) != bytes)
             throw Failure(runtime::kPathFileAccessError);
-        std::memset(buffers.first.data() + bytes, 0, padded - bytes);
-        target->writeAt(plan.offset(index), buffers.first.data(), padded);
+        std::memset(buffers.first() + bytes, 0, padded - bytes);
+        target->writeAt(plan.offset(index), buffers.first(), padded);
     });
 
-    if (progress)
-        progress(CopyStage::Saving, 0, plan.total);
-    target->setLength(plan.total);
-    target->flush();
-    target->dropCache();
-    if (progress)
-        progress(CopyStage::Saving, plan.total, plan.total);
+    // The flush as a pass of one chunk, on a thread, so that the window is still drawn while
+    // the disk takes its time.
+    const Plan whole{plan.total, roundUp(std::max<std::uint64_t>(plan.total, 1), align), align};
+    const auto save = [&] {
+        target->setLength(plan.total);
+        target->flush();
+        target->dropCache();
+    };
+    if (plan.total == 0) {
+        if (progress)
+            progress(CopyStage::Saving, 0, 0);
+        save();
+        if (progress)
+            progress(CopyStage::Saving, 0, 0);
+    } else {
+        runPass(whole, CopyStage::Saving, progress, options, [&](std::size_t, Buffers&) { save(); });
+    }
 
     // The stamp is the cheap first test; what it cannot tell (a write through a shared
     // mapping, a file system that keeps coarse times), reading the source again does.
@@ -220,9 +242,9 @@ void copy(runtime::FileServices& files, const std::string& from, const std::stri
         throw Failure(runtime::kPathFileAccessError);
     runPass(plan, CopyStage::Checking, progress, options, [&](std::size_t index, Buffers& buffers) {
         const std::size_t bytes = plan.bytes(index), padded = plan.padded(index);
-        if (source->readAt(plan.offset(index), buffers.first.data(), padded) != bytes ||
-            target->readAt(plan.offset(index), buffers.second.data(), padded) != bytes ||
-            std::memcmp(buffers.first.data(), buffers.second.data(), bytes) != 0)
+        if (source->readAt(plan.offset(index), buffers.first(), padded) != bytes ||
+            target->readAt(plan.offset(index), buffers.second(), padded) != bytes ||
+            std::memcmp(buffers.first(), buffers.second(), bytes) != 0)
             throw Failure(runtime::kPathFileAccessError);
     });
     if (source->stamp() != before || target->stamp().size != plan.total)
@@ -232,8 +254,9 @@ void copy(runtime::FileServices& files, const std::string& from, const std::stri
 
 } // namespace
 
-void CopyFile(runtime::FileServices& files, const std::string& from, const std::string& to,
-              const std::string& partPath, const runtime::CopyProgress& progress, const CopyOptions& options)
+void CopyAndCheck(runtime::FileServices& files, const std::string& from, const std::string& to,
+                  const std::string& partPath, const runtime::CopyProgress& progress,
+                  const CopyOptions& options)
 {
     try {
         copy(files, from, to, partPath, progress, options);
@@ -257,9 +280,9 @@ bool SameContents(runtime::FileServices& files, const std::string& a, const std:
         Buffers buffers(plan);
         for (std::size_t index = 0; index < plan.count(); ++index) {
             const std::size_t bytes = plan.bytes(index), padded = plan.padded(index);
-            if (first->readAt(plan.offset(index), buffers.first.data(), padded) != bytes ||
-                second->readAt(plan.offset(index), buffers.second.data(), padded) != bytes ||
-                std::memcmp(buffers.first.data(), buffers.second.data(), bytes) != 0)
+            if (first->readAt(plan.offset(index), buffers.first(), padded) != bytes ||
+                second->readAt(plan.offset(index), buffers.second(), padded) != bytes ||
+                std::memcmp(buffers.first(), buffers.second(), bytes) != 0)
                 return false;
         }
         return true;

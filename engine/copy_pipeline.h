@@ -22,9 +22,9 @@ struct CopyOptions {
 /// refused. Where the file system cannot create an unnamed file the copy is written under
 /// `partPath` first. Nothing is left behind on failure. Every failure is a runtime::Failure,
 /// running out of memory or threads included.
-void CopyFile(runtime::FileServices& files, const std::string& from, const std::string& to,
-              const std::string& partPath, const runtime::CopyProgress& progress,
-              const CopyOptions& options = {});
+void CopyAndCheck(runtime::FileServices& files, const std::string& from, const std::string& to,
+                  const std::string& partPath, const runtime::CopyProgress& progress,
+                  const CopyOptions& options = {});
 
 /// Whether the files `a` and `b` hold the same bytes: their sizes first, so that files of
 /// different sizes are not read. A file that cannot be read is taken for a different one.

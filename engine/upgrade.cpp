@@ -133,10 +133,10 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
         if (!inPlace) {
             if (FileExists(files, app, kPartName))
                 files.deleteFile(app + kPartName); // left by a copy that a crash cut short
-            CopyFile(files, source + kUpgradeName, app + kUpgradeName, app + kPartName,
-                     [&dialogs](runtime::CopyStage stage, std::uint64_t n, std::uint64_t total) {
-                         dialogs.copyProgress(stage, n, total);
-                     });
+            CopyAndCheck(files, source + kUpgradeName, app + kUpgradeName, app + kPartName,
+                         [&dialogs](runtime::CopyStage stage, std::uint64_t n, std::uint64_t total) {
+                             dialogs.copyProgress(stage, n, total);
+                         });
             dialogs.copyEnded();
             done.copied = true;
         }

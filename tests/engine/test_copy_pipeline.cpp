@@ -44,7 +44,7 @@ TEST(CopyPipeline, CopiesEveryByteWhateverTheChunksAndThreads)
             testsupport::writeFile(tmp.path() / "src", bytes);
             const std::string app = pathText(tmp.mkdir("app")) + runtime::kFolderSeparator;
             std::uint64_t last = 1;
-            engine::CopyFile(
+            engine::CopyAndCheck(
                 files, tmp.text() + "src", app + "out", app + ".part",
                 [&](runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) {
                     EXPECT_EQ(total, size);
@@ -85,7 +85,7 @@ TEST(CopyPipeline, WhateverStopsTheCopyLeavesNothingBehind)
             const std::string app = pathText(tmp.mkdir("app")) + runtime::kFolderSeparator;
             int reports = 0;
             const auto copy = [&] {
-                engine::CopyFile(
+                engine::CopyAndCheck(
                     files, tmp.text() + "src", app + "out", app + ".part",
                     [&](runtime::CopyStage, std::uint64_t, std::uint64_t) {
                         if (c.throwFromProgress && ++reports == 2)

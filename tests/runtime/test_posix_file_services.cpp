@@ -188,7 +188,7 @@ TEST(PosixFileServices, CopyIsCompleteAndLeavesNothingElse)
         std::vector<std::tuple<Stage, std::uint64_t, std::uint64_t>> seen;
         engine::CopyOptions reportEveryChunk;
         reportEveryChunk.reportEvery = std::chrono::milliseconds{0};
-        engine::CopyFile(
+        engine::CopyAndCheck(
             files, src.string() + "/Orvalis.ugx", app.string() + "/Orvalis.ugx", app.string() + "/.part",
             [&](Stage stage, std::uint64_t done, std::uint64_t total) {
                 seen.emplace_back(stage, done, total);
@@ -213,7 +213,7 @@ TEST(PosixFileServices, CopyIsCompleteAndLeavesNothingElse)
             }
         }
         EXPECT_GE(reports[Stage::Copying], 3);
-        EXPECT_EQ(reports[Stage::Saving], 2);
+        EXPECT_GE(reports[Stage::Saving], 2);
         EXPECT_GE(reports[Stage::Checking], 2);
         ASSERT_FALSE(seen.empty());
         EXPECT_EQ(seen.back(), std::make_tuple(Stage::Checking, content.size(), content.size()));
@@ -231,7 +231,7 @@ TEST(PosixFileServices, CopyRefusesWhatItCannotCopyAndLeavesNothing)
         const auto copy = [&](const std::string& from, const std::string& to) {
             const std::string dst = tmp.text() + to;
             const std::string part = dst.substr(0, dst.rfind('/') + 1) + ".part";
-            return failureNumber([&] { engine::CopyFile(files, tmp.text() + from, dst, part, {}); });
+            return failureNumber([&] { engine::CopyAndCheck(files, tmp.text() + from, dst, part, {}); });
         };
         EXPECT_EQ(copy("src", "dst"), 58);
         EXPECT_EQ(readFile(tmp.path() / "dst"), "existing");
@@ -253,8 +253,8 @@ TEST(PosixFileServices, CopyToAFullDiskFailsWithDiskFullAndLeavesNothing)
         writeFile(tmp.path() / "big", testsupport::patternedBytes(3u << 20));
         PosixFileServices files(options);
         EXPECT_EQ(failureNumber([&] {
-                      engine::CopyFile(files, tmp.text() + "big", app.string() + "/out",
-                                       app.string() + "/.part", {});
+                      engine::CopyAndCheck(files, tmp.text() + "big", app.string() + "/out",
+                                           app.string() + "/.part", {});
                   }),
                   61);
         EXPECT_TRUE(fs::is_empty(app));
@@ -273,8 +273,8 @@ TEST(PosixFileServices, CopyToAReadOnlyMountIsPermissionDenied)
     for (const auto& options : allVariants()) {
         PosixFileServices files(options);
         EXPECT_EQ(failureNumber([&] {
-                      engine::CopyFile(files, tmp.text() + "src", app.string() + "/out",
-                                       app.string() + "/.part", {});
+                      engine::CopyAndCheck(files, tmp.text() + "src", app.string() + "/out",
+                                           app.string() + "/.part", {});
                   }),
                   70);
     }
@@ -342,13 +342,14 @@ TEST(PosixFileServices, ASourceChangedDuringTheCopyIsNotInstalled)
             writeFile(tmp.path() / "src", testsupport::patternedBytes(1 << 20));
             bool changed = false;
             const int number = failureNumber([&] {
-                engine::CopyFile(files, tmp.text() + "src", app.string() + "/out", app.string() + "/.part",
-                                 [&](runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) {
-                                     if (stage == runtime::CopyStage::Checking && done == total && !changed) {
-                                         changed = true;
-                                         change(tmp.path() / "src");
-                                     }
-                                 });
+                engine::CopyAndCheck(
+                    files, tmp.text() + "src", app.string() + "/out", app.string() + "/.part",
+                    [&](runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) {
+                        if (stage == runtime::CopyStage::Checking && done == total && !changed) {
+                            changed = true;
+                            change(tmp.path() / "src");
+                        }
+                    });
             });
             EXPECT_EQ(number, 75);
             EXPECT_TRUE(fs::is_empty(app));
@@ -382,14 +383,14 @@ TEST(PosixFileServices, ASourceWrittenThroughASharedMappingDuringTheCopyIsNotIns
             PosixFileServices files(options);
             bool rewritten = false;
             const int number = failureNumber([&] {
-                engine::CopyFile(files, (place / "src").string(), app.string() + "/out",
-                                 app.string() + "/.part",
-                                 [&](runtime::CopyStage stage, std::uint64_t, std::uint64_t) {
-                                     if (stage == runtime::CopyStage::Saving && !rewritten) {
-                                         rewritten = true;
-                                         bytes[at] = static_cast<char>(bytes[at] ^ 0x55);
-                                     }
-                                 });
+                engine::CopyAndCheck(files, (place / "src").string(), app.string() + "/out",
+                                     app.string() + "/.part",
+                                     [&](runtime::CopyStage stage, std::uint64_t, std::uint64_t) {
+                                         if (stage == runtime::CopyStage::Saving && !rewritten) {
+                                             rewritten = true;
+                                             bytes[at] = static_cast<char>(bytes[at] ^ 0x55);
+                                         }
+                                     });
             });
             ::munmap(mapped, size);
             EXPECT_TRUE(rewritten);
@@ -427,17 +428,18 @@ TEST(PosixFileServices, ADamagedCopyIsNeverInstalled)
             writeFile(tmp.path() / "src", testsupport::patternedBytes(size));
             bool damaged = false;
             const int number = failureNumber([&] {
-                engine::CopyFile(files, tmp.text() + "src", app.string() + "/out", app.string() + "/.part",
-                                 [&, when = when, at = at](runtime::CopyStage stage, std::uint64_t done,
-                                                           std::uint64_t total) {
-                                     if (damaged || stage != when || done != total)
-                                         return;
-                                     damaged = true;
-                                     const int fd = ::open((app / ".part").c_str(), O_WRONLY);
-                                     ASSERT_GE(fd, 0);
-                                     ASSERT_EQ(::pwrite(fd, "!", 1, static_cast<off_t>(at)), 1);
-                                     ::close(fd);
-                                 });
+                engine::CopyAndCheck(files, tmp.text() + "src", app.string() + "/out",
+                                     app.string() + "/.part",
+                                     [&, when = when, at = at](runtime::CopyStage stage, std::uint64_t done,
+                                                               std::uint64_t total) {
+                                         if (damaged || stage != when || done != total)
+                                             return;
+                                         damaged = true;
+                                         const int fd = ::open((app / ".part").c_str(), O_WRONLY);
+                                         ASSERT_GE(fd, 0);
+                                         ASSERT_EQ(::pwrite(fd, "!", 1, static_cast<off_t>(at)), 1);
+                                         ::close(fd);
+                                     });
             });
             EXPECT_TRUE(damaged);
             EXPECT_EQ(number, 75);
