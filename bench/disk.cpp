@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -99,6 +101,36 @@ double CopySyncCompare(const fs::path& source, const fs::path& target)
 {
     return RunShell("cp " + Quoted(source) + " " + Quoted(target) + " && sync " + Quoted(target) +
                     " && cmp " + Quoted(source) + " " + Quoted(target));
+}
+
+double SystemCpuMs()
+{
+    double ms = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        struct rusage usage {};
+        ::getrusage(who, &usage);
+        ms += static_cast<double>(usage.ru_stime.tv_sec) * 1000 +
+              static_cast<double>(usage.ru_stime.tv_usec) / 1000;
+    }
+    return ms;
+}
+
+double ReadFromDevice(const fs::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECT);
+    Check(fd >= 0, "cannot open " + path.string());
+    constexpr std::size_t kBlock = 8u << 20;
+    void* buffer = std::aligned_alloc(4096, kBlock);
+    Check(buffer != nullptr, "no memory");
+    const double started = NowMs();
+    ssize_t n = 0;
+    for (off_t at = 0; (n = ::pread(fd, buffer, kBlock, at)) > 0; at += n) {
+    }
+    const double took = NowMs() - started;
+    std::free(buffer);
+    ::close(fd);
+    Check(n == 0, "cannot read " + path.string());
+    return took;
 }
 
 void CheckFreeSpace(const fs::path& folder, std::uint64_t bytes)

@@ -33,6 +33,13 @@ std::string Quoted(const std::filesystem::path& path);
 /// The floor of a swap from another folder: `cp SRC DST && sync DST && cmp SRC DST`.
 double CopySyncCompare(const std::filesystem::path& source, const std::filesystem::path& target);
 
+/// The system CPU this process and the children it waited for have used, in milliseconds.
+double SystemCpuMs();
+
+/// Reads the whole file once from the device, past the cache (O_DIRECT), and returns how
+/// long it took in milliseconds.
+double ReadFromDevice(const std::filesystem::path& path);
+
 /// Throws unless the file system under `folder` has room for `bytes` and 1 GiB to spare.
 void CheckFreeSpace(const std::filesystem::path& folder, std::uint64_t bytes);
 

@@ -35,6 +35,30 @@ TEST(Figures, TurnsSkipWarmUpAndAlternateTheOrder)
     EXPECT_EQ(pairs.tool, (std::vector<double>{3, 4, 5}));
     EXPECT_EQ(pairs.floor, (std::vector<double>{103, 104, 105}));
     EXPECT_EQ(std::string(order.begin(), order.end()), "tftftffttf");
+    EXPECT_TRUE(pairs.toolSystem.empty());
+    const bench::Pairs timed = bench::RunInTurns(
+        0, 2, [] { return 1.0; }, [] { return 2.0; }, [&, now = 0.0]() mutable { return now += 5; });
+    EXPECT_EQ(timed.toolSystem, (std::vector<double>{5, 5}));
+    EXPECT_EQ(timed.floorSystem, (std::vector<double>{5, 5}));
+}
+
+TEST(Figures, PairedRowsJudgeTheMedianOfThePerPairRatios)
+{
+    const bench::Quartiles q = bench::QuartilesOf({4, 1, 3, 2, 5});
+    EXPECT_DOUBLE_EQ(q.median, 3);
+    EXPECT_DOUBLE_EQ(q.first, 2);
+    EXPECT_DOUBLE_EQ(q.third, 4);
+    EXPECT_DOUBLE_EQ(bench::QuartilesOf({1, 2}).first, 1.25);
+    // The pairs' ratios, not the ratio of the medians: a slow stretch weighs on one pair.
+    bench::Pairs pairs;
+    pairs.tool = {50, 60, 500};
+    pairs.floor = {100, 100, 400};
+    pairs.toolSystem = {10, 10, 10};
+    pairs.floorSystem = {40, 40, 40};
+    EXPECT_EQ(pairs.ratios(), (std::vector<double>{0.5, 0.6, 1.25}));
+    EXPECT_EQ(bench::PairedRow("Swap", pairs, 0.55, 0.3),
+              "| Swap | 3 | 60 ms (55-280) | 100 ms (100-250) | 0.60 (0.55-0.93) | at most 0.55 | MISSED "
+              "| 10 ms / 40 ms = 0.25 (at most 0.30: met) |");
 }
 
 TEST(Figures, RowGivesTheRatioOfMediansAndJudgesTheGoal)

@@ -72,6 +72,8 @@ const char* outcomeText(SwapOutcome outcome, bool restoring)
     switch (outcome) {
     case SwapOutcome::Upgraded:
         return restoring ? "put back" : "upgraded";
+    case SwapOutcome::AlreadyInstalled:
+        return "already installed, nothing changed";
     case SwapOutcome::NotChosen:
         return "the upgrade file is not named Orvalis.ugx";
     case SwapOutcome::UpgradeNotFound:
@@ -187,6 +189,8 @@ int ExitCodeFor(SwapOutcome outcome)
     switch (outcome) {
     case SwapOutcome::Upgraded:
         return kExitDone;
+    case SwapOutcome::AlreadyInstalled:
+        return kExitAlreadyInstalled;
     case SwapOutcome::NotChosen:
     case SwapOutcome::UpgradeNotFound:
         return kExitUpgradeNotFound;

@@ -15,15 +15,16 @@ namespace engine {
 /// The exit codes of the command line, one per outcome. Only a change made and confirmed
 /// gives 0; 1223, which some tools read as "cancelled by the user", is never used.
 enum ExitCode : int {
-    kExitDone = 0,             ///< upgraded, or the previous version put back
-    kExitUsage = 2,            ///< the command line was wrong, or asked for the usage text
-    kExitUpgradeNotFound = 3,  ///< no upgrade file at PATH (with /restore: no "Orvalis.old")
-    kExitExeNotFound = 4,      ///< no "Orvalis.exe" in the application folder
-    kExitStillRunning = 5,     ///< Orvalis is running, or its executable is held open
-    kExitBusy = 6,             ///< another upgrade of the folder is running
-    kExitFailedPutBack = 7,    ///< failed, and everything this run did is undone
-    kExitFailedNotPutBack = 8, ///< failed, and a file must be renamed by hand (the log says which)
-    kExitUnconfirmed = 9,      ///< installed, but not confirmed on disk: do not run again
+    kExitDone = 0,              ///< upgraded, or the previous version put back
+    kExitUsage = 2,             ///< the command line was wrong, or asked for the usage text
+    kExitUpgradeNotFound = 3,   ///< no upgrade file at PATH (with /restore: no "Orvalis.old")
+    kExitExeNotFound = 4,       ///< no "Orvalis.exe" in the application folder
+    kExitStillRunning = 5,      ///< Orvalis is running, or its executable is held open
+    kExitBusy = 6,              ///< another upgrade of the folder is running
+    kExitFailedPutBack = 7,     ///< failed, and everything this run did is undone
+    kExitFailedNotPutBack = 8,  ///< failed, and a file must be renamed by hand (the log says which)
+    kExitUnconfirmed = 9,       ///< installed, but not confirmed on disk: do not run again
+    kExitAlreadyInstalled = 10, ///< "Orvalis.exe" already is the upgrade file; nothing changed
 };
 
 /// The usage text, lines separated by "\r\n".

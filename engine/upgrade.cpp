@@ -1,5 +1,6 @@
 #include "upgrade.h"
 
+#include "copy_pipeline.h"
 #include "mod_no_case.h"
 #include "runtime/errors.h"
 #include "runtime/failure.h"
@@ -145,13 +146,20 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
             return SwapOutcome::StillRunning;
         }
 
+        // Run again after a crash that came after the install, swapping would keep the new
+        // executable as "Orvalis.old" and throw the previous version away.
+        if (SameContents(files, app + kExeName, (inPlace ? app : source) + kUpgradeName)) {
+            dialogs.msgBox(kMsgAlreadyInstalled);
+            return SwapOutcome::AlreadyInstalled;
+        }
+
         if (!inPlace) {
             if (FileExists(files, app, kPartName))
                 files.deleteFile(app + kPartName); // left by a copy that a crash cut short
-            files.copyFile(source + kUpgradeName, app + kUpgradeName, app + kPartName,
-                           [&dialogs](runtime::CopyStage stage, std::uint64_t n, std::uint64_t total) {
-                               dialogs.copyProgress(stage, n, total);
-                           });
+            CopyAndCheck(files, source + kUpgradeName, app + kUpgradeName, app + kPartName,
+                         [&dialogs](runtime::CopyStage stage, std::uint64_t n, std::uint64_t total) {
+                             dialogs.copyProgress(stage, n, total);
+                         });
             dialogs.copyEnded();
             done.copied = true;
         }

@@ -17,6 +17,7 @@ inline constexpr const char* kMsgSuccess = "Upgrade successful.";
 inline constexpr const char* kMsgFailure =
     "Unable to upgrade file. Make sure the file is not write protected.\r\n"
     "Contact us if you continue to have problems upgrading the software.";
+inline constexpr const char* kMsgAlreadyInstalled = "This upgrade is already installed.";
 inline constexpr const char* kMsgChooseUpgrade = "Please choose the upgrade file Orvalis.ugx.";
 inline constexpr const char* kMsgBusy =
     "Another upgrade of this folder is running. Wait for it to finish, then try again.";
@@ -47,7 +48,10 @@ struct BrowseState {
 /// How a swap ended. Every outcome but Upgraded has shown its message; only Upgraded,
 /// NotRestored and InstalledButFailed leave the folder other than it was.
 enum class SwapOutcome {
-    Upgraded,        ///< the upgrade file is "Orvalis.exe" now; the window should unload
+    Upgraded, ///< the upgrade file is "Orvalis.exe" now; the window should unload
+    /// "Orvalis.exe" already held the upgrade file's bytes, so nothing was touched; the
+    /// window unloads as after an upgrade.
+    AlreadyInstalled,
     NotChosen,       ///< the chosen file is not the upgrade file; nothing was touched
     UpgradeNotFound, ///< no upgrade file where it was chosen; nothing was touched
     ExeNotFound,     ///< no "Orvalis.exe" in the application folder; nothing was touched
@@ -66,11 +70,12 @@ enum class SwapOutcome {
 /// the previous executable as "Orvalis.old", and tells the user how it went.
 ///
 /// Nothing is touched unless "Orvalis.exe" and an upgrade file to install are there, and no
-/// other swap of the same folder is running. The upgrade file is the application folder's
-/// own "Orvalis.ugx" if it has one (and it is a regular file, not a link or a device), else
-/// a verified copy of the one the user chose. A failure before the upgrade file has become
-/// "Orvalis.exe" undoes what this run did, so the folder keeps its executable; a failure
-/// after that gives InstalledButFailed.
+/// other swap of the same folder is running, and nothing is changed when "Orvalis.exe"
+/// already holds the upgrade file's bytes ("This upgrade is already installed."). The upgrade file is the
+/// application folder's own "Orvalis.ugx" if it has one (and it is a regular file, not a link or a device),
+/// else a verified copy of the one the user chose. A failure before the upgrade file has become "Orvalis.exe"
+/// undoes what this run did, so the folder keeps its executable; a failure after that gives
+/// InstalledButFailed.
 SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& files, runtime::Dialogs& dialogs);
 
 } // namespace engine

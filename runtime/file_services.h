@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,15 +23,62 @@ enum Attribute : int {
     kAttrArchive = 32,
 };
 
-/// The stages of a copy, in the order they run: writing the copy, flushing it to disk and
-/// reading both files back to compare them. The comparing may begin during the copy, on the
-/// parts already written to the disk.
+/// The stages of a copy, in the order they run: writing the copy, flushing it to disk, and
+/// reading the copy back from the disk and the source once more to compare the two.
 enum class CopyStage { Copying, Saving, Checking };
 
-/// Called while a copy runs: the stage, and the bytes of it done so far out of `total`.
-/// Each stage is reported up to `total`, Copying and Saving from 0, Checking from the bytes
-/// already compared during the copy; no step of the copy runs long between two calls.
+/// Called while a copy runs, from the thread that started it: the stage, and the bytes of
+/// it done so far out of `total`. Each stage is reported from 0 up to `total`; a long stage
+/// is reported every few hundredths of a second, whether it moved or not.
 using CopyProgress = std::function<void(CopyStage stage, std::uint64_t done, std::uint64_t total)>;
+
+/// What tells that a file was changed: its size and the times the file system keeps of its
+/// last write and last change (0 where it keeps none).
+struct FileStamp {
+    std::uint64_t size{0};
+    std::int64_t written{0};
+    std::int64_t changed{0};
+
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+/// A file open for a copy, read in blocks at any offset, from several threads at once.
+/// Offsets, sizes and buffer addresses are multiples of alignment(); where the file system
+/// allows, reads and writes bypass the system's cache and go to the device.
+class BlockFile {
+public:
+    virtual ~BlockFile() = default;
+
+    /// What offsets, sizes and buffer addresses must be multiples of: a power of two.
+    virtual std::size_t alignment() const = 0;
+
+    /// The file's stamp now.
+    virtual FileStamp stamp() = 0;
+
+    /// Reads up to `size` bytes at `offset` into `buffer`, fewer only where the file ends.
+    virtual std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) = 0;
+};
+
+/// A copy being made: a new file, without its name until name() gives it. Destroyed before
+/// that, it is removed, and nothing of it is left.
+class CopyTarget : public BlockFile {
+public:
+    /// Writes `size` bytes at `offset`; the last block of the file padded to the alignment.
+    virtual void writeAt(std::uint64_t offset, const char* data, std::size_t size) = 0;
+
+    /// Cuts the file to `length`, dropping the padding of its last block.
+    virtual void setLength(std::uint64_t length) = 0;
+
+    /// Flushes what was written to the disk.
+    virtual void flush() = 0;
+
+    /// Drops what memory holds of the flushed file, so that it is read back from the device
+    /// where there is one. Nothing where reads go to the device anyway or it cannot be done.
+    virtual void dropCache() = 0;
+
+    /// Gives the complete file its name; never replaces a file (58 when the name is taken).
+    virtual void name() = 0;
+};
 
 /// One entry of a folder as the folder and file lists need it.
 struct FolderEntry {
@@ -63,8 +111,8 @@ public:
 
 /// The file, folder and drive operations of the platform. Paths are bytes and are
 /// passed through untouched; every operation is one whole-file call and holds no file
-/// open after it returns. Any failure throws runtime::Failure with a number from the
-/// shared table (errors.h) and its description.
+/// open after it returns, but for the files of a copy, which its objects hold. Any failure throws
+/// runtime::Failure with a number from the shared table (errors.h) and its description.
 class FileServices {
 public:
     virtual ~FileServices() = default;
@@ -108,13 +156,14 @@ public:
     /// file system cannot lock, the lock returned holds nothing.
     virtual std::unique_ptr<FolderLock> lockFolder(const std::string& folder) = 0;
 
-    /// Copies the regular file `from` to `to`, which must not exist. `to` appears only
-    /// when the copy is complete, flushed to disk and compared equal to its source, and the
-    /// source kept its size and times (it was not changed meanwhile); on a
-    /// file system that cannot create an unnamed file the copy is written under the name
-    /// `partPath` first, which is removed again on failure. Nothing is left behind on failure.
-    virtual void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
-                          const CopyProgress& progress) = 0;
+    /// Opens the regular file `path` to be copied (75 for anything else, without waiting on a
+    /// pipe). The file stays open until the object is destroyed.
+    virtual std::unique_ptr<BlockFile> openToCopy(const std::string& path) = 0;
+
+    /// Creates the copy that will be named `to` once complete, in `to`'s folder. On a file
+    /// system that cannot create an unnamed file it is written under the name `partPath`
+    /// (which must not exist) until then. Nothing is left behind when it is not named.
+    virtual std::unique_ptr<CopyTarget> createCopy(const std::string& to, const std::string& partPath) = 0;
 
     /// Gives `target` the permissions of `reference` and, as far as the process may, its
     /// owner, access control list, extended attributes and file capabilities.

@@ -149,6 +149,7 @@ void frmFile::cmdOpenOK_Click()
     }
     switch (engine::SwapExecutable(m_state, m_files, m_dialogs)) {
     case engine::SwapOutcome::Upgraded:
+    case engine::SwapOutcome::AlreadyInstalled:
         m_form->unload();
         break;
     case engine::SwapOutcome::InstalledButFailed:

@@ -24,7 +24,7 @@ public:
         bool useHardLinks{true};       ///< link(2) for linkFile
         bool useExchange{true};        ///< renameat2(RENAME_EXCHANGE) for exchangeFiles
         bool useEntryTypes{true};      ///< the entry kinds readdir reports (d_type)
-        bool compareOnThread{true};    ///< the copy compared on a thread of its own as it is written
+        bool useDirectIo{true};        ///< O_DIRECT for the files of a copy
     };
 
     PosixFileServices();
@@ -40,8 +40,8 @@ public:
     bool exchangeFiles(const std::string& a, const std::string& b) override;
     bool isRegularFile(const std::string& path) override;
     std::unique_ptr<FolderLock> lockFolder(const std::string& folder) override;
-    void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
-                  const CopyProgress& progress) override;
+    std::unique_ptr<BlockFile> openToCopy(const std::string& path) override;
+    std::unique_ptr<CopyTarget> createCopy(const std::string& to, const std::string& partPath) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
     FileInUse fileInUse(const std::string& path) override;
     void appendText(const std::string& path, const std::string& text) override;

@@ -5,8 +5,8 @@
 #include "runtime/posix/posix_file_services.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,11 +14,8 @@
 #include <mutex>
 #include <optional>
 #include <sys/file.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -57,6 +54,10 @@ std::string parentOf(const std::string& path)
     return path.substr(0, slash);
 }
 
+// What O_DIRECT transfers are aligned to: the page, which covers the logical blocks of
+// every disk in use.
+constexpr std::size_t kDirectAlignment = 4096;
+
 std::string procFdPath(int fd)
 {
     return "/proc/self/fd/" + std::to_string(fd);
@@ -83,259 +84,172 @@ void chmodEntry(int fd, const std::string& path, mode_t mode)
         throwErrno(errno, path);
 }
 
-// A buffer that starts on a page, as the kernel copies fastest into; a plain vector of
-// that size starts a few bytes into one and halves the speed of reading into it.
-class PageBuffer {
-public:
-    static constexpr std::size_t kAlign = 4096;
-    explicit PageBuffer(std::size_t size) : m_data(static_cast<char*>(std::aligned_alloc(kAlign, size)))
-    {
-        if (m_data == nullptr)
-            throw Failure(kOutOfMemory);
-    }
-    ~PageBuffer() { std::free(m_data); }
-    PageBuffer(const PageBuffer&) = delete;
-    PageBuffer& operator=(const PageBuffer&) = delete;
-    char* data() const { return m_data; }
-
-private:
-    char* m_data;
-};
-
-// Reads exactly `want` bytes at `offset` unless the file ends first; false on an error or
-// an early end.
-bool readAll(int fd, char* buffer, std::size_t want, std::uint64_t offset)
+// A stamp of the open file `fd`, or a failure for `path`.
+FileStamp stampOf(int fd, const std::string& path)
 {
-    for (std::size_t got = 0; got < want;) {
-        const ssize_t n = ::pread(fd, buffer + got, want - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Compares a copy with its source, both read back through the page cache, on a thread of
-// its own as far as the copy has been written: during the copy, each chunk as soon as the
-// disk has it, while the next one is being copied and written; the rest after the final
-// flush.
-class Comparer {
-public:
-    // Without `threaded`, or when no thread can be had, allow() compares in the caller's thread.
-    Comparer(int source, int copy, bool threaded) : m_source(source), m_copy(copy)
-    {
-        ::posix_fadvise(source, 0, 0, POSIX_FADV_SEQUENTIAL);
-        ::posix_fadvise(copy, 0, 0, POSIX_FADV_SEQUENTIAL);
-        try {
-            if (threaded)
-                m_thread = std::thread([this] { run(); });
-        } catch (const std::system_error&) {
-        }
-    }
-    ~Comparer()
-    {
-        if (!m_thread.joinable())
-            return;
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_stop = true;
-        }
-        m_wake.notify_all();
-        m_thread.join();
-    }
-    Comparer(const Comparer&) = delete;
-    Comparer& operator=(const Comparer&) = delete;
-
-    // The bytes up to `upTo` are written: they may be compared. Throws once a difference
-    // has been found.
-    void allow(std::uint64_t upTo)
-    {
-        if (!m_thread.joinable()) {
-            compareHere(upTo);
-            return;
-        }
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_differs)
-                throw Failure(kPathFileAccessError);
-            m_allowed = std::max(m_allowed, upTo);
-        }
-        m_wake.notify_all();
-    }
-
-    // Waits until the bytes up to `total` are compared, reporting them as the Checking
-    // stage, from what was compared during the copy, every `kReportEvery` bytes or more;
-    // throws on a difference, a failed read or an early end.
-    void finish(std::uint64_t total, const CopyProgress& progress)
-    {
-        constexpr std::uint64_t kReportEvery = 16 << 20;
-        allow(total);
-        std::unique_lock<std::mutex> lock(m_mutex);
-        std::uint64_t reported = m_checked;
-        if (progress) {
-            lock.unlock();
-            progress(CopyStage::Checking, reported, total);
-            lock.lock();
-        }
-        for (;;) {
-            m_wake.wait(lock, [&] {
-                return m_differs || m_checked == total || m_checked >= reported + kReportEvery;
-            });
-            if (m_differs)
-                throw Failure(kPathFileAccessError);
-            reported = m_checked;
-            if (progress) {
-                lock.unlock();
-                progress(CopyStage::Checking, reported, total);
-                lock.lock();
-            }
-            if (reported == total)
-                return;
-        }
-    }
-
-private:
-    void compareHere(std::uint64_t upTo)
-    {
-        while (m_checked < upTo) {
-            const std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, upTo - m_checked));
-            if (!sameBlock(m_checked, want)) {
-                m_differs = true;
-                throw Failure(kPathFileAccessError);
-            }
-            m_checked += want;
-        }
-    }
-
-    bool sameBlock(std::uint64_t at, std::size_t want)
-    {
-        return readAll(m_source, m_bufA.data(), want, at) && readAll(m_copy, m_bufB.data(), want, at) &&
-               std::memcmp(m_bufA.data(), m_bufB.data(), want) == 0;
-    }
-
-    void run()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [&] { return m_stop || m_checked < m_allowed; });
-            if (m_stop)
-                return;
-            const std::uint64_t at = m_checked;
-            const std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, m_allowed - at));
-            lock.unlock();
-            const bool same = sameBlock(at, want);
-            lock.lock();
-            if (!same) {
-                m_differs = true;
-                m_wake.notify_all();
-                return;
-            }
-            m_checked = at + want;
-            m_wake.notify_all();
-        }
-    }
-
-    static constexpr std::size_t kBlock = 1 << 20;
-    const int m_source;
-    const int m_copy;
-    const PageBuffer m_bufA{kBlock}, m_bufB{kBlock};
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::uint64_t m_allowed{0}; // guarded by m_mutex, as are the three below
-    std::uint64_t m_checked{0};
-    bool m_differs{false};
-    bool m_stop{false};
-    std::thread m_thread; // last, so that it starts after everything it uses
-};
-
-// Copies `total` bytes from the start of `in` to `out`, by the fastest path the kernel
-// offers: copy_file_range (which may share blocks or copy on the server), then sendfile,
-// then plain reads and writes. Each chunk is compared by `comparer` once it is written.
-void copyBytes(int in, int out, std::uint64_t total, const std::string& from, const std::string& to,
-               const CopyProgress& progress, Comparer& comparer)
-{
-    constexpr std::size_t kChunk = 16 << 20;
-    enum { kCopyRange, kSendFile, kReadWrite } path = kCopyRange;
-    constexpr std::size_t kBufferSize = 1 << 20;
-    std::uint64_t done = 0;
-    std::optional<PageBuffer> buffer;
-    // Each chunk is sent to the disk as soon as it is copied, and the one before is waited
-    // for, so that the copy goes at the disk's pace and the flush at the end is short.
-    // Errors here are the final flush's to report; on file systems without the call it does nothing.
-    std::uint64_t sent = 0, settled = 0; // the bytes up to `sent` are on their way, up to `settled` written
-    const auto writeBack = [&](std::uint64_t upTo) {
-        if (sent > settled)
-            ::sync_file_range(out, static_cast<off_t>(settled), static_cast<off_t>(sent - settled),
-                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
-                                  SYNC_FILE_RANGE_WAIT_AFTER);
-        settled = sent;
-        ::sync_file_range(out, static_cast<off_t>(sent), static_cast<off_t>(upTo - sent),
-                          SYNC_FILE_RANGE_WRITE);
-        sent = upTo;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throwErrno(errno, path);
+    const auto nanoseconds = [](const timespec& t) {
+        return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
     };
-    if (progress)
-        progress(CopyStage::Copying, 0, total);
-    for (;;) {
-        const std::size_t want = kChunk;
-        ssize_t n = -1;
-        if (path == kCopyRange) {
-            loff_t inOff = static_cast<loff_t>(done), outOff = static_cast<loff_t>(done);
-            n = ::copy_file_range(in, &inOff, out, &outOff, want, 0);
-            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
-                          errno == EBADF)) {
-                path = kSendFile;
-                continue;
-            }
-        } else if (path == kSendFile) {
-            off_t inOff = static_cast<off_t>(done);
-            if (::lseek(out, static_cast<off_t>(done), SEEK_SET) < 0)
-                throwErrno(errno, to);
-            n = ::sendfile(out, in, &inOff, want);
-            if (n < 0 && (errno == EINVAL || errno == ENOSYS)) {
-                path = kReadWrite;
-                continue;
-            }
-        } else {
-            if (!buffer)
-                buffer.emplace(kBufferSize);
-            n = ::pread(in, buffer->data(), kBufferSize, static_cast<off_t>(done));
-            if (n < 0 && errno != EINTR)
-                throwErrno(errno, from);
-            for (ssize_t put = 0; n > 0 && put < n;) {
-                const ssize_t w = ::pwrite(out, buffer->data() + put, static_cast<std::size_t>(n - put),
-                                           static_cast<off_t>(done) + put);
-                if (w < 0 && errno == EINTR)
-                    continue;
-                if (w < 0)
-                    throwErrno(errno, to);
-                put += w;
-            }
-        }
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            // copy_file_range and sendfile do not say which side failed; ask the source.
-            const int err = errno;
-            struct stat st {};
-            throwErrno(err, ::fstat(in, &st) == 0 ? to : from);
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::uint64_t>(n);
-        if (done - sent >= kChunk || done >= total) {
-            writeBack(done);
-            comparer.allow(settled);
-        }
-        if (progress)
-            progress(CopyStage::Copying, std::min(done, total), total);
-    }
-    if (done != total)
-        throw Failure(kPathFileAccessError); // the source changed size while it was copied
+    return {static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
 }
+
+// An open file of a copy, read and written at offsets with O_DIRECT until the file system
+// turns it down: a file system may accept the flag at the open and refuse the transfers
+// (EINVAL), and then the descriptor goes on through the cache.
+class DirectFile {
+public:
+    DirectFile(Fd fd, std::string path, bool direct) : m_fd(std::move(fd)), m_path(std::move(path))
+    {
+        m_direct = direct && ::fcntl(m_fd.get(), F_SETFL, O_DIRECT) == 0;
+        if (!m_direct)
+            ::fcntl(m_fd.get(), F_SETFL, 0);
+    }
+
+    int fd() const { return m_fd.get(); }
+    bool direct() const { return m_direct; }
+    const std::string& path() const { return m_path; }
+
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size)
+    {
+        std::size_t got = 0;
+        while (got < size) {
+            const bool wasDirect = m_direct;
+            const ssize_t n = ::pread(m_fd.get(), buffer + got, size - got, static_cast<off_t>(offset + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == EINVAL && wasDirect) {
+                buffered();
+                continue;
+            }
+            if (n < 0)
+                throwErrno(errno, m_path);
+            if (n == 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        return got;
+    }
+
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size)
+    {
+        for (std::size_t put = 0; put < size;) {
+            const bool wasDirect = m_direct;
+            const ssize_t n = ::pwrite(m_fd.get(), data + put, size - put, static_cast<off_t>(offset + put));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == EINVAL && wasDirect) {
+                buffered();
+                continue;
+            }
+            if (n < 0)
+                throwErrno(errno, m_path);
+            if (n == 0)
+                throw Failure(kDiskFull);
+            put += static_cast<std::size_t>(n);
+        }
+    }
+
+private:
+    // Turns O_DIRECT off, once, for every thread: a transfer refused with it is tried again
+    // without, and one refused without is a real failure.
+    void buffered()
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_direct.exchange(false))
+            ::fcntl(m_fd.get(), F_SETFL, 0);
+    }
+
+    Fd m_fd;
+    std::string m_path;
+    std::atomic<bool> m_direct{false};
+    std::mutex m_mutex;
+};
+
+class PosixSource : public BlockFile {
+public:
+    PosixSource(Fd fd, const std::string& path, bool direct) : m_file(std::move(fd), path, direct) {}
+    std::size_t alignment() const override { return kDirectAlignment; }
+    FileStamp stamp() override { return stampOf(m_file.fd(), m_file.path()); }
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
+    {
+        return m_file.readAt(offset, buffer, size);
+    }
+
+private:
+    DirectFile m_file;
+};
+
+class PosixCopy : public CopyTarget {
+public:
+    // `partPath` empty: `fd` is an unnamed file of `to`'s folder.
+    PosixCopy(PosixFileServices& services, Fd fd, std::string to, std::string partPath, bool direct)
+        : m_services(services), m_file(std::move(fd), partPath.empty() ? to : partPath, direct),
+          m_to(std::move(to)), m_partPath(std::move(partPath))
+    {}
+    ~PosixCopy() override
+    {
+        if (!m_partPath.empty() && !m_named)
+            ::unlink(m_partPath.c_str());
+    }
+    PosixCopy(const PosixCopy&) = delete;
+    PosixCopy& operator=(const PosixCopy&) = delete;
+
+    std::size_t alignment() const override { return kDirectAlignment; }
+    FileStamp stamp() override { return stampOf(m_file.fd(), m_file.path()); }
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
+    {
+        return m_file.readAt(offset, buffer, size);
+    }
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override
+    {
+        m_file.writeAt(offset, data, size);
+        // Through the cache, each chunk is sent to the disk at once, so that the copy goes at
+        // the disk's pace and the flush at the end is short. Its errors are the flush's to report.
+        if (!m_file.direct())
+            ::sync_file_range(m_file.fd(), static_cast<off_t>(offset), static_cast<off_t>(size),
+                              SYNC_FILE_RANGE_WRITE);
+    }
+    void setLength(std::uint64_t length) override
+    {
+        if (::ftruncate(m_file.fd(), static_cast<off_t>(length)) != 0)
+            throwErrno(errno, m_file.path());
+    }
+    void flush() override
+    {
+        if (::fdatasync(m_file.fd()) != 0)
+            throwErrno(errno, m_file.path());
+    }
+    void dropCache() override
+    {
+        // Flushed pages are clean, and clean pages are dropped; on tmpfs they are the file.
+        ::posix_fadvise(m_file.fd(), 0, 0, POSIX_FADV_DONTNEED);
+    }
+    void name() override
+    {
+        if (!m_partPath.empty()) {
+            m_services.PosixFileServices::renameFile(m_partPath, m_to); // this class's own, whatever wraps it
+            m_named = true;
+            return;
+        }
+        if (::linkat(AT_FDCWD, procFdPath(m_file.fd()).c_str(), AT_FDCWD, m_to.c_str(), AT_SYMLINK_FOLLOW) ==
+            0)
+            return;
+        const int err = errno;
+        if (err != ENOENT ||
+            ::linkat(m_file.fd(), "", AT_FDCWD, m_to.c_str(), AT_EMPTY_PATH) != 0) // no /proc mounted
+            throwErrno(err, m_to);
+    }
+
+private:
+    PosixFileServices& m_services;
+    DirectFile m_file;
+    std::string m_to;
+    std::string m_partPath;
+    bool m_named{false};
+};
 
 } // namespace
 
@@ -523,69 +437,33 @@ std::unique_ptr<FolderLock> PosixFileServices::lockFolder(const std::string& fol
     return std::make_unique<FlockFolderLock>(std::move(fd));
 }
 
-void PosixFileServices::copyFile(const std::string& from, const std::string& to, const std::string& partPath,
-                                 const CopyProgress& progress)
+std::unique_ptr<BlockFile> PosixFileServices::openToCopy(const std::string& path)
 {
     // O_NONBLOCK so that a named pipe under the source's name cannot hang the open.
-    const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!in.valid())
-        throwErrno(errno, from);
+        throwErrno(errno, path);
     struct stat st {};
     if (::fstat(in.get(), &st) != 0)
-        throwErrno(errno, from);
+        throwErrno(errno, path);
     if (!S_ISREG(st.st_mode))
         throw Failure(kPathFileAccessError);
-    ::fcntl(in.get(), F_SETFL, 0);
+    return std::make_unique<PosixSource>(std::move(in), path, m_options.useDirectIo);
+}
 
-    const std::string folder = parentOf(to);
-    bool named = false;
+std::unique_ptr<CopyTarget> PosixFileServices::createCopy(const std::string& to, const std::string& partPath)
+{
     int outFd = -1;
     if (m_options.useTmpFile)
-        outFd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
-    if (outFd < 0) {
-        if (m_options.useTmpFile && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-            throwErrno(errno, to);
-        outFd = ::open(partPath.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (outFd < 0)
-            throwErrno(errno, partPath);
-        named = true;
-    }
-    const Fd out(outFd);
-    try {
-        const auto total = static_cast<std::uint64_t>(st.st_size);
-        Comparer comparer(in.get(), out.get(), m_options.compareOnThread);
-        copyBytes(in.get(), out.get(), total, from, to, progress, comparer);
-        if (progress)
-            progress(CopyStage::Saving, 0, total);
-        if (::fdatasync(out.get()) != 0)
-            throwErrno(errno, to);
-        if (progress)
-            progress(CopyStage::Saving, total, total);
-        comparer.finish(total, progress);
-        // A source written to meanwhile may have been copied half old, half new, and compared
-        // equal all the same: its size and times must be as they were before the copy.
-        struct stat after {};
-        if (::fstat(in.get(), &after) != 0)
-            throwErrno(errno, from);
-        if (after.st_size != st.st_size || after.st_mtim.tv_sec != st.st_mtim.tv_sec ||
-            after.st_mtim.tv_nsec != st.st_mtim.tv_nsec || after.st_ctim.tv_sec != st.st_ctim.tv_sec ||
-            after.st_ctim.tv_nsec != st.st_ctim.tv_nsec)
-            throw Failure(kPathFileAccessError);
-        if (named) {
-            PosixFileServices::renameFile(partPath, to); // this class's own, whatever wraps it
-            return;
-        }
-        if (::linkat(AT_FDCWD, procFdPath(out.get()).c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0)
-            return;
-        const int err = errno;
-        if (err != ENOENT ||
-            ::linkat(out.get(), "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) != 0) // no /proc mounted
-            throwErrno(err, to);
-    } catch (...) {
-        if (named)
-            ::unlink(partPath.c_str());
-        throw;
-    }
+        outFd = ::open(parentOf(to).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+    if (outFd >= 0)
+        return std::make_unique<PosixCopy>(*this, Fd(outFd), to, std::string(), m_options.useDirectIo);
+    if (m_options.useTmpFile && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        throwErrno(errno, to);
+    Fd out(::open(partPath.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0644));
+    if (!out.valid())
+        throwErrno(errno, partPath);
+    return std::make_unique<PosixCopy>(*this, std::move(out), to, partPath, m_options.useDirectIo);
 }
 
 namespace {

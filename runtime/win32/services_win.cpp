@@ -167,120 +167,157 @@ DWORD attributesOf(const std::wstring& path)
     return attrs;
 }
 
-// What tells a file changed: its size and its last write time.
-struct Stamp {
-    std::uint64_t size;
-    std::uint64_t written;
-    bool operator==(const Stamp&) const = default;
-};
-
-Stamp stampOf(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        throwLastError();
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        throw Failure(kPathFileAccessError); // only files are copied
-    return {(static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
-            (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                data.ftLastWriteTime.dwLowDateTime};
-}
-
-Stamp stampOf(HANDLE file)
-{
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file, &info))
-        throwLastError();
-    return {(static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
-            (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                info.ftLastWriteTime.dwLowDateTime};
-}
-
-bool readFully(HANDLE file, char* buffer, DWORD want, DWORD& got)
-{
-    got = 0;
-    while (got < want) {
-        DWORD n = 0;
-        if (!::ReadFile(file, buffer + got, want - got, &n, nullptr))
-            return false;
-        if (n == 0)
-            break;
-        got += n;
-    }
-    return true;
-}
-
-// A buffer that starts on a page, as the system copies fastest into.
-class PageBuffer {
-public:
-    explicit PageBuffer(std::size_t size) : m_data(static_cast<char*>(::_aligned_malloc(size, 4096)))
-    {
-        if (m_data == nullptr)
-            throw Failure(kOutOfMemory);
-    }
-    ~PageBuffer() { ::_aligned_free(m_data); }
-    PageBuffer(const PageBuffer&) = delete;
-    PageBuffer& operator=(const PageBuffer&) = delete;
-    char* data() const { return m_data; }
-
-private:
-    char* m_data;
-};
-
-// Whether the two open files hold the same bytes, `size` of them, from the start, reported
-// as the Checking stage every 16 MiB.
-bool sameBytes(HANDLE a, HANDLE b, std::uint64_t size, const CopyProgress& progress)
-{
-    constexpr DWORD kBlock = 1 << 20;
-    constexpr std::uint64_t kReportEvery = 16 << 20;
-    const PageBuffer bufA(kBlock), bufB(kBlock);
-    std::uint64_t offset = 0;
-    if (progress)
-        progress(CopyStage::Checking, 0, size);
-    for (;;) {
-        DWORD gotA = 0, gotB = 0;
-        if (!readFully(a, bufA.data(), kBlock, gotA) || !readFully(b, bufB.data(), kBlock, gotB))
-            return false;
-        if (gotA != gotB || std::memcmp(bufA.data(), bufB.data(), gotA) != 0)
-            return false;
-        offset += gotA;
-        if (gotA < kBlock) {
-            if (progress && offset == size)
-                progress(CopyStage::Checking, size, size);
-            return offset == size;
-        }
-        if (progress && offset % kReportEvery == 0)
-            progress(CopyStage::Checking, std::min(offset, size), size);
-    }
-}
-
-struct CopyContext {
-    const CopyProgress* progress;
-    std::uint64_t reported{0};
-    std::exception_ptr error;
-};
-
-DWORD CALLBACK onCopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER, DWORD,
-                              DWORD, HANDLE, HANDLE, LPVOID data)
-{
-    auto* context = static_cast<CopyContext*>(data);
-    // An exception must not unwind through the system's frames: keep it for later.
-    try {
-        context->reported = static_cast<std::uint64_t>(done.QuadPart);
-        (*context->progress)(CopyStage::Copying, context->reported,
-                             static_cast<std::uint64_t>(total.QuadPart));
-    } catch (...) {
-        context->error = std::current_exception();
-        return PROGRESS_CANCEL;
-    }
-    return PROGRESS_CONTINUE;
-}
-
 void removeQuietly(const std::wstring& path)
 {
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(path.c_str());
 }
+
+// What unbuffered transfers are aligned to: the page, a multiple of every disk's sector.
+constexpr std::size_t kSectorAlignment = 4096;
+
+FileStamp stampOf(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file, &info))
+        throwLastError();
+    return {
+        (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                  info.ftLastWriteTime.dwLowDateTime),
+        0};
+}
+
+// Opens a file of a copy for overlapped transfers at offsets from several threads, without
+// the system's cache where the volume allows (network shares may refuse it).
+HANDLE openBlockFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
+{
+    constexpr DWORD kOverlapped = FILE_FLAG_OVERLAPPED;
+    HANDLE h = ::CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                             flags | kOverlapped | FILE_FLAG_NO_BUFFERING, nullptr);
+    if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_INVALID_PARAMETER)
+        h = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, flags | kOverlapped, nullptr);
+    return h;
+}
+
+// One transfer at `offset` on an overlapped handle, waited for: the calling thread's own,
+// while other threads have theirs in flight on the same handle.
+DWORD transfer(HANDLE file, bool write, std::uint64_t offset, char* buffer, DWORD size)
+{
+    OVERLAPPED overlapped{};
+    overlapped.Offset = static_cast<DWORD>(offset);
+    overlapped.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    overlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (overlapped.hEvent == nullptr)
+        throwLastError();
+    const Handle event(overlapped.hEvent);
+    DWORD n = 0;
+    const BOOL started = write ? ::WriteFile(file, buffer, size, &n, &overlapped)
+                               : ::ReadFile(file, buffer, size, &n, &overlapped);
+    if (!started) {
+        DWORD err = ::GetLastError();
+        if (err == ERROR_IO_PENDING && ::GetOverlappedResult(file, &overlapped, &n, TRUE))
+            return n;
+        if (err == ERROR_IO_PENDING)
+            err = ::GetLastError();
+        if (err == ERROR_HANDLE_EOF && !write)
+            return 0;
+        throwError(err);
+    }
+    return n;
+}
+
+std::size_t readBlocks(HANDLE file, std::uint64_t offset, char* buffer, std::size_t size)
+{
+    std::size_t got = 0;
+    while (got < size) {
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - got, 1u << 30));
+        const DWORD n = transfer(file, false, offset + got, buffer + got, want);
+        if (n == 0)
+            break;
+        got += n;
+        if (n < want)
+            break; // the end of the file
+    }
+    return got;
+}
+
+class WinSource : public BlockFile {
+public:
+    explicit WinSource(HANDLE file) : m_file(file) {}
+    std::size_t alignment() const override { return kSectorAlignment; }
+    FileStamp stamp() override { return stampOf(m_file.get()); }
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
+    {
+        return readBlocks(m_file.get(), offset, buffer, size);
+    }
+
+private:
+    Handle m_file;
+};
+
+// The copy, written under its temporary name, which is renamed once it is complete; never
+// over another file.
+class WinCopy : public CopyTarget {
+public:
+    WinCopy(HANDLE file, std::wstring part, std::wstring target)
+        : m_file(file), m_part(std::move(part)), m_target(std::move(target))
+    {}
+    ~WinCopy() override
+    {
+        if (m_file)
+            ::CloseHandle(m_file);
+        if (!m_named)
+            removeQuietly(m_part);
+    }
+    WinCopy(const WinCopy&) = delete;
+    WinCopy& operator=(const WinCopy&) = delete;
+
+    std::size_t alignment() const override { return kSectorAlignment; }
+    FileStamp stamp() override { return stampOf(m_file); }
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
+    {
+        return readBlocks(m_file, offset, buffer, size);
+    }
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override
+    {
+        for (std::size_t put = 0; put < size;) {
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - put, 1u << 30));
+            const DWORD n = transfer(m_file, true, offset + put, const_cast<char*>(data + put), want);
+            if (n == 0)
+                throw Failure(kDiskFull);
+            put += n;
+        }
+    }
+    void setLength(std::uint64_t length) override
+    {
+        LARGE_INTEGER at{};
+        at.QuadPart = static_cast<LONGLONG>(length);
+        if (!::SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_file))
+            throwLastError();
+    }
+    void flush() override
+    {
+        if (!::FlushFileBuffers(m_file))
+            throwLastError();
+    }
+    void dropCache() override {} // unbuffered, or no way to ask
+    void name() override
+    {
+        // Closed first: a file open without sharing cannot be renamed.
+        ::CloseHandle(m_file);
+        m_file = nullptr;
+        if (!::MoveFileExW(m_part.c_str(), m_target.c_str(), MOVEFILE_WRITE_THROUGH))
+            throwLastError();
+        m_named = true;
+    }
+
+private:
+    HANDLE m_file;
+    std::wstring m_part;
+    std::wstring m_target;
+    bool m_named{false};
+};
 
 std::wstring currentFolder()
 {
@@ -509,57 +546,30 @@ std::unique_ptr<FolderLock> WinFileServices::lockFolder(const std::string& folde
     return std::make_unique<MutexFolderLock>(mutex); // no mutex to be had: go on without
 }
 
-void WinFileServices::copyFile(const std::string& from, const std::string& to, const std::string& partPath,
-                               const CopyProgress& progress)
+std::unique_ptr<BlockFile> WinFileServices::openToCopy(const std::string& path)
 {
-    const std::wstring source = winPath(from), target = winPath(to), part = winPath(partPath);
-    const Stamp before = stampOf(source);
-    const std::uint64_t total = before.size;
-    if (progress)
-        progress(CopyStage::Copying, 0, total);
-    CopyContext context{&progress, 0, nullptr};
-    BOOL cancel = FALSE;
-    if (!::CopyFileExW(source.c_str(), part.c_str(), progress ? onCopyProgress : nullptr, &context, &cancel,
-                       COPY_FILE_FAIL_IF_EXISTS)) {
-        const DWORD err = ::GetLastError();
-        if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS)
-            throwError(err); // not ours to remove
-        removeQuietly(part);
-        if (context.error)
-            std::rethrow_exception(context.error);
-        throwError(err);
-    }
+    const std::wstring source = winPath(path);
+    if (attributesOf(source) & FILE_ATTRIBUTE_DIRECTORY)
+        throw Failure(kPathFileAccessError); // only files are copied
+    const HANDLE file =
+        openBlockFile(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (file == INVALID_HANDLE_VALUE)
+        throwLastError();
+    return std::make_unique<WinSource>(file);
+}
+
+std::unique_ptr<CopyTarget> WinFileServices::createCopy(const std::string& to, const std::string& partPath)
+{
+    std::wstring part = winPath(partPath), target = winPath(to);
+    const HANDLE file = openBlockFile(part, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH);
+    if (file == INVALID_HANDLE_VALUE)
+        throwLastError(); // an existing part file is not ours to remove
     try {
-        if (progress && context.reported != total)
-            progress(CopyStage::Copying, total, total);
-        // The copy takes the source's attributes; it is a new file of ours, read-only or not.
-        if (!::SetFileAttributesW(part.c_str(), FILE_ATTRIBUTE_NORMAL))
-            throwLastError();
-        {
-            const Handle out(::CreateFileW(part.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-            if (!out.valid())
-                throwLastError();
-            if (progress)
-                progress(CopyStage::Saving, 0, total);
-            if (!::FlushFileBuffers(out.get()))
-                throwLastError();
-            if (progress)
-                progress(CopyStage::Saving, total, total);
-            const Handle in(::CreateFileW(source.c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-            if (!in.valid())
-                throwLastError();
-            if (!sameBytes(in.get(), out.get(), total, progress))
-                throw Failure(kPathFileAccessError);
-            // A source written to meanwhile may have been copied half old, half new.
-            if (!(stampOf(in.get()) == before))
-                throw Failure(kPathFileAccessError);
-        }
-        if (!::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
-            throwLastError();
+        return std::make_unique<WinCopy>(file, part, std::move(target));
     } catch (...) {
+        ::CloseHandle(file);
         removeQuietly(part);
         throw;
     }

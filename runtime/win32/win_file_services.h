@@ -15,7 +15,8 @@ namespace runtime {
 /// compare without regard to letter case, as the file system does, and the search answers
 /// with the name as the file system spells it. Renames never replace; installing the upgrade
 /// replaces in one step; two names cannot be traded in one step. Copies are written under the
-/// temporary name given to copyFile, since Windows has no unnamed files. A folder is locked
+/// temporary name given to createCopy, since Windows has no unnamed files, without the system's
+/// cache (FILE_FLAG_NO_BUFFERING, written through) where the volume allows. A folder is locked
 /// with a named mutex made from its full path, letter case folded.
 class WinFileServices : public FileServices {
 public:
@@ -29,8 +30,8 @@ public:
     bool exchangeFiles(const std::string& a, const std::string& b) override;
     bool isRegularFile(const std::string& path) override;
     std::unique_ptr<FolderLock> lockFolder(const std::string& folder) override;
-    void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
-                  const CopyProgress& progress) override;
+    std::unique_ptr<BlockFile> openToCopy(const std::string& path) override;
+    std::unique_ptr<CopyTarget> createCopy(const std::string& to, const std::string& partPath) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
     FileInUse fileInUse(const std::string& path) override;
     void appendText(const std::string& path, const std::string& text) override;

@@ -61,6 +61,9 @@ expect 0 -restore --quiet --log "$tmp/log"
 holds "old new" "/restore"
 expect 0 /upgrade saved/Orvalis.ugx /quiet /log "$tmp/log"
 holds "new old" "/upgrade saved/Orvalis.ugx"
+# The same upgrade again, as after a run whose outcome nobody saw: the previous version stays.
+expect 10 /upgrade saved /quiet
+holds "new old" "/upgrade saved, once more"
 stamp='^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z '
 [[ $(grep -cvE "$stamp" "$tmp/log") == 0 ]] || fail "a log line without a time stamp"
 [[ $(grep -cE "${stamp}outcome: (upgraded|put back) \(exit code 0\)$" "$tmp/log") == 3 ]] ||

@@ -11,6 +11,7 @@
 #include "upgrade_fixture.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -30,13 +31,35 @@ using testsupport::writeFile;
 
 namespace {
 
+class KillingServices;
+
+// The copy being made, each of its steps a moment to be killed at.
+class KillingCopy : public runtime::CopyTarget {
+public:
+    KillingCopy(KillingServices& services, std::unique_ptr<runtime::CopyTarget> real)
+        : m_services(services), m_real(std::move(real))
+    {}
+    std::size_t alignment() const override { return m_real->alignment(); }
+    runtime::FileStamp stamp() override { return m_real->stamp(); }
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override;
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override;
+    void setLength(std::uint64_t length) override;
+    void flush() override;
+    void dropCache() override { m_real->dropCache(); }
+    void name() override;
+
+private:
+    KillingServices& m_services;
+    std::unique_ptr<runtime::CopyTarget> m_real;
+};
+
 // Real services that kill their own process at a chosen moment: before or after the
-// n-th file operation, or at the n-th progress report of the copy. SIGKILL gives the
+// n-th file operation, or before the n-th step of the copy on its files. SIGKILL gives the
 // process no chance to tidy up, as with a crash or a power cut before the disk
 // cache matters.
 class KillingServices : public PosixFileServices {
 public:
-    enum class When { Never, Before, After, AtProgress };
+    enum class When { Never, Before, After, InCopy };
 
     KillingServices(Options options, When when, int nth)
         : PosixFileServices(options), m_when(when), m_nth(nth)
@@ -54,7 +77,15 @@ public:
     }
 
     int operations() const { return m_ops; }
-    int progressReports() const { return m_progress; }
+    int blockSteps() const { return m_blockSteps; }
+
+    // Called before each step of the copy on its files, from whichever thread takes it.
+    void blockStep()
+    {
+        const int n = ++m_blockSteps;
+        if (m_when == When::InCopy && n == m_nth)
+            ::kill(::getpid(), SIGKILL);
+    }
 
     std::string dirSearch(const std::string& path, int mask) override
     {
@@ -92,20 +123,14 @@ public:
     {
         return step([&] { return PosixFileServices::lockFolder(folder); });
     }
-    void copyFile(const std::string& from, const std::string& to, const std::string& part,
-                  const runtime::CopyProgress& progress) override
+    std::unique_ptr<runtime::BlockFile> openToCopy(const std::string& path) override
     {
-        step([&] {
-            PosixFileServices::copyFile(
-                from, to, part, [&](runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) {
-                    if (m_when == When::AtProgress && ++m_progress == m_nth)
-                        ::kill(::getpid(), SIGKILL);
-                    if (m_when != When::AtProgress)
-                        ++m_progress;
-                    progress(stage, done, total);
-                });
-            return 0;
-        });
+        return step([&] { return PosixFileServices::openToCopy(path); });
+    }
+    std::unique_ptr<runtime::CopyTarget> createCopy(const std::string& to, const std::string& part) override
+    {
+        return std::make_unique<KillingCopy>(*this,
+                                             step([&] { return PosixFileServices::createCopy(to, part); }));
     }
     void matchPermissions(const std::string& reference, const std::string& target) override
     {
@@ -124,8 +149,34 @@ private:
     When m_when;
     int m_nth;
     int m_ops{0};
-    int m_progress{0};
+    std::atomic<int> m_blockSteps{0};
 };
+
+std::size_t KillingCopy::readAt(std::uint64_t offset, char* buffer, std::size_t size)
+{
+    m_services.blockStep();
+    return m_real->readAt(offset, buffer, size);
+}
+void KillingCopy::writeAt(std::uint64_t offset, const char* data, std::size_t size)
+{
+    m_services.blockStep();
+    m_real->writeAt(offset, data, size);
+}
+void KillingCopy::setLength(std::uint64_t length)
+{
+    m_services.blockStep();
+    m_real->setLength(length);
+}
+void KillingCopy::flush()
+{
+    m_services.blockStep();
+    m_real->flush();
+}
+void KillingCopy::name()
+{
+    m_services.blockStep();
+    m_real->name();
+}
 
 struct Situation {
     const char* name;
@@ -256,6 +307,8 @@ int checkAfterKill(const Situation& s, const Layout& layout)
 // After a kill, running the swap again completes or fails cleanly.
 void checkSecondRun(const Situation& s, const Layout& layout)
 {
+    const fs::path exePath = layout.app / "Orvalis.exe";
+    const bool installed = fs::exists(exePath) && readFile(exePath) == layout.upgrade;
     PosixFileServices files(s.options);
     testsupport::RecordingDialogs dialogs;
     if (s.restore) {
@@ -279,7 +332,11 @@ void checkSecondRun(const Situation& s, const Layout& layout)
         EXPECT_EQ(readFile(layout.app / "Orvalis.old"), kOldExe);
         return;
     }
-    if (outcome == SwapOutcome::Upgraded) {
+    if (outcome == SwapOutcome::AlreadyInstalled) {
+        // Swapping again would have thrown the previous version away.
+        EXPECT_EQ(dialogs.messages.back(), engine::kMsgAlreadyInstalled);
+        EXPECT_EQ(readFile(layout.app / "Orvalis.old"), kOldExe);
+    } else if (outcome == SwapOutcome::Upgraded) {
         EXPECT_EQ(dialogs.messages.back(), engine::kMsgSuccess);
         EXPECT_EQ(readFile(layout.app / "Orvalis.exe"), layout.upgrade);
     } else {
@@ -329,7 +386,7 @@ TEST(Crash, KilledBeforeAndAfterEveryStepAndInsideTheCopy)
                                 : engine::SwapExecutable(layout.state, counter, dialogs),
                       SwapOutcome::Upgraded);
             steps = counter.operations();
-            reports = counter.progressReports();
+            reports = counter.blockSteps();
         }
         int kills = 0, lost = 0;
         const auto tryKill = [&](KillingServices::When when, int nth) {
@@ -345,7 +402,7 @@ TEST(Crash, KilledBeforeAndAfterEveryStepAndInsideTheCopy)
             tryKill(KillingServices::When::After, n);
         }
         for (int n = 1; n <= reports; ++n)
-            tryKill(KillingServices::When::AtProgress, n);
+            tryKill(KillingServices::When::InCopy, n);
         const char* kept =
             s.restore                ? (s.options.useHardLinks || s.options.useExchange
                                             ? "whole Orvalis.exe (old or new) after every kill, both versions kept, second "

@@ -1,4 +1,5 @@
 #include "engine/upgrade.h"
+#include "support/reliability_log.h"
 #include "upgrade_fixture.h"
 
 #include <filesystem>
@@ -219,4 +220,64 @@ TEST(SwapLock, ASecondSwapOfTheSameFolderIsToldAndTouchesNothing)
     held.reset(); // the other one is done
     EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
     EXPECT_NE(f.real.lockFolder(f.state.strAppFolder), nullptr); // and the swap let go of it too
+}
+
+TEST(SwapCheck, ACopyThatDiffersFromTheSourceIsNeverInstalled)
+{
+    // A disk that gives back other bytes than it was given, and a source rewritten during the
+    // copy where its stamp does not tell (through a shared mapping).
+    for (const bool damagingDisk : {true, false}) {
+        SCOPED_TRACE(damagingDisk ? "damaging disk" : "source changed unseen");
+        UpgradeFixture f;
+        f.files.setDamagingDisk(damagingDisk);
+        f.files.setSourceChangedUnseen(!damagingDisk);
+        EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+        EXPECT_EQ(f.dialogs.messages, Names{kFailure});
+        EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
+        EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+        testsupport::recordCase("Fault matrix (stand-in)",
+                                damagingDisk
+                                    ? "a disk that gives back other bytes than it was given"
+                                    : "the source changed during the copy where its stamp does not tell",
+                                "refused with the failure message, nothing installed",
+                                "SwapCheck.ACopyThatDiffersFromTheSourceIsNeverInstalled", 1,
+                                f.appFile("Orvalis.exe") == kOldExe ? 0 : 1);
+    }
+}
+
+TEST(SwapCheck, AnUpgradeAlreadyInstalledChangesNothing)
+{
+    // As after a crash that came after the install: swapping again would make the new
+    // executable "Orvalis.old" and throw the previous version away.
+    for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "copied");
+        UpgradeFixture f;
+        writeFile(f.app / "Orvalis.exe", kNewExe);
+        writeFile(f.app / "Orvalis.old", kOldExe);
+        if (inPlace) {
+            fs::remove(f.saved / "Orvalis.ugx");
+            writeFile(f.app / "Orvalis.ugx", kNewExe);
+        }
+        const Names before = f.appNames();
+        EXPECT_EQ(f.swap(), SwapOutcome::AlreadyInstalled);
+        EXPECT_EQ(f.dialogs.messages, Names{"This upgrade is already installed."});
+        EXPECT_EQ(f.appNames(), before);
+        EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+        EXPECT_EQ(f.files.calls(Op::CopyFile), 0);
+        testsupport::recordCase("Fault matrix (stand-in)",
+                                std::string("the upgrade already installed, run again (") +
+                                    (inPlace ? "in place" : "copied") + ")",
+                                "nothing changed, \"This upgrade is already installed.\"",
+                                "SwapCheck.AnUpgradeAlreadyInstalledChangesNothing", 1,
+                                f.appFile("Orvalis.old") == kOldExe ? 0 : 1);
+    }
+    // The same size is not the same file.
+    UpgradeFixture f;
+    std::string almost = kNewExe;
+    almost.back() = '!';
+    writeFile(f.app / "Orvalis.exe", almost);
+    EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+    EXPECT_EQ(f.dialogs.messages, Names{"Upgrade successful."});
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), almost);
 }

@@ -1,6 +1,7 @@
 // The Windows rules of the services, on real files: backslashes, drive letters with a
 // current folder each, attributes, names that ignore letter case, renames that never replace.
 
+#include "engine/copy_pipeline.h"
 #include "engine/folder_text.h"
 #include "engine/mod_no_case.h"
 #include "engine/upgrade_fixture.h"
@@ -246,10 +247,10 @@ TEST_F(WinServices, ACopyAppearsWholeWithProgressAndAsAPlainFile)
 
     using Stage = runtime::CopyStage;
     std::vector<std::tuple<Stage, std::uint64_t, std::uint64_t>> progress;
-    files.copyFile(source, folder + "Orvalis.ugx", folder + ".Orvalis.ugx.part",
-                   [&](Stage stage, std::uint64_t done, std::uint64_t total) {
-                       progress.emplace_back(stage, done, total);
-                   });
+    engine::CopyAndCheck(files, source, folder + "Orvalis.ugx", folder + ".Orvalis.ugx.part",
+                         [&](Stage stage, std::uint64_t done, std::uint64_t total) {
+                             progress.emplace_back(stage, done, total);
+                         });
     EXPECT_EQ(readFile(at("Orvalis.ugx")), bytes);
     EXPECT_EQ(attributes("Orvalis.ugx") & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
     EXPECT_EQ(testsupport::listNames(tmp.path()), (std::vector<std::string>{"Orvalis.ugx", "saved"}));
@@ -275,22 +276,22 @@ TEST_F(WinServices, ACopyOfASourceWrittenToMeanwhileIsNotInstalled)
     writeFile(source, std::string(1 << 20, 'u'));
     bool changed = false;
     const auto result = failureOf([&] {
-        files.copyFile(source, folder + "Orvalis.ugx", folder + ".part",
-                       [&](runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) {
-                           if (stage != runtime::CopyStage::Checking || done != total || changed)
-                               return;
-                           changed = true;
-                           // Its last write time moves on, as a program writing it would make it.
-                           const HANDLE h =
-                               ::CreateFileW(toWide(source).c_str(), FILE_WRITE_ATTRIBUTES,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                             OPEN_EXISTING, 0, nullptr);
-                           FILETIME later{};
-                           ::GetSystemTimeAsFileTime(&later);
-                           later.dwHighDateTime += 1;
-                           ::SetFileTime(h, nullptr, nullptr, &later);
-                           ::CloseHandle(h);
-                       });
+        engine::CopyAndCheck(files, source, folder + "Orvalis.ugx", folder + ".part",
+                             [&](runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) {
+                                 if (stage != runtime::CopyStage::Checking || done != total || changed)
+                                     return;
+                                 changed = true;
+                                 // Its last write time moves on, as a program writing it would make it.
+                                 const HANDLE h =
+                                     ::CreateFileW(toWide(source).c_str(), FILE_WRITE_ATTRIBUTES,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                   nullptr, OPEN_EXISTING, 0, nullptr);
+                                 FILETIME later{};
+                                 ::GetSystemTimeAsFileTime(&later);
+                                 later.dwHighDateTime += 1;
+                                 ::SetFileTime(h, nullptr, nullptr, &later);
+                                 ::CloseHandle(h);
+                             });
     });
     EXPECT_TRUE(changed);
     EXPECT_EQ(result, expected(75));
@@ -332,27 +333,28 @@ TEST_F(WinServices, AFailedCopyLeavesNothingBehind)
     writeFile(source, std::string(1 << 20, 'u'));
     const std::string to = folder + "Orvalis.ugx", part = folder + ".Orvalis.ugx.part";
 
-    EXPECT_EQ(failureOf([&] { files.copyFile(source + "x", to, part, nullptr); }), expected(53));
-    EXPECT_EQ(failureOf([&] { files.copyFile(pathText(saved), to, part, nullptr); }), expected(75));
+    EXPECT_EQ(failureOf([&] { engine::CopyAndCheck(files, source + "x", to, part, nullptr); }), expected(53));
+    EXPECT_EQ(failureOf([&] { engine::CopyAndCheck(files, pathText(saved), to, part, nullptr); }),
+              expected(75));
 
     // Taken: the file there stays as it was, and the partial copy goes.
     writeFile(at("Orvalis.ugx"), "already here");
-    EXPECT_EQ(failureOf([&] { files.copyFile(source, to, part, nullptr); }), expected(58));
+    EXPECT_EQ(failureOf([&] { engine::CopyAndCheck(files, source, to, part, nullptr); }), expected(58));
     EXPECT_EQ(readFile(at("Orvalis.ugx")), "already here");
     fs::remove(at("Orvalis.ugx"));
 
     // A progress report that throws stops the copy; the exception comes out unchanged.
-    EXPECT_THROW(files.copyFile(source, to, part,
-                                [](runtime::CopyStage, std::uint64_t done, std::uint64_t) {
-                                    if (done > 0)
-                                        throw std::runtime_error("stopped");
-                                }),
+    EXPECT_THROW(engine::CopyAndCheck(files, source, to, part,
+                                      [](runtime::CopyStage, std::uint64_t done, std::uint64_t) {
+                                          if (done > 0)
+                                              throw std::runtime_error("stopped");
+                                      }),
                  std::runtime_error);
     EXPECT_EQ(testsupport::listNames(tmp.path()), std::vector<std::string>{"saved"});
 
     // A partial copy another run left behind is not ours to remove.
     writeFile(at(".Orvalis.ugx.part"), "left over");
-    EXPECT_EQ(failureOf([&] { files.copyFile(source, to, part, nullptr); }), expected(58));
+    EXPECT_EQ(failureOf([&] { engine::CopyAndCheck(files, source, to, part, nullptr); }), expected(58));
     EXPECT_EQ(readFile(at(".Orvalis.ugx.part")), "left over");
     EXPECT_FALSE(fs::exists(at("Orvalis.ugx")));
 }
@@ -382,7 +384,7 @@ TEST_F(WinServices, UnicodeNamesTravelAsUtf8)
 {
     const std::string name = "\xce\xa9rvalis \xc3\xa9t\xc3\xa9.ugx"; // "Ωrvalis été.ugx"
     writeFile(at("plain"), "bytes");
-    files.copyFile(folder + "plain", folder + name, folder + ".part", nullptr);
+    engine::CopyAndCheck(files, folder + "plain", folder + name, folder + ".part", nullptr);
     EXPECT_EQ(readFile(at(name)), "bytes");
     EXPECT_EQ(files.dirSearch(folder + name, kFileMask), name);
     EXPECT_EQ(testsupport::listNames(tmp.path()), (std::vector<std::string>{"plain", name}));
@@ -399,7 +401,7 @@ TEST_F(WinServices, PathsLongerThanTheOldLimitWork)
         ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + toWide(deep)).c_str(), nullptr));
     }
     writeFile(at("plain"), "deep");
-    files.copyFile(folder + "plain", deep + "Orvalis.ugx", deep + ".part", nullptr);
+    engine::CopyAndCheck(files, folder + "plain", deep + "Orvalis.ugx", deep + ".part", nullptr);
     EXPECT_EQ(files.dirSearch(deep + "Orvalis.ugx", kFileMask), "Orvalis.ugx");
     files.renameFile(deep + "Orvalis.ugx", deep + "Orvalis.exe");
     EXPECT_EQ(files.listFolder(deep).size(), 1u);

@@ -3,7 +3,61 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
 
+#include <mutex>
+#include <set>
+
 namespace testsupport {
+
+namespace {
+
+// A copy whose reads give back the first byte changed.
+class DamagedCopy : public runtime::CopyTarget {
+public:
+    explicit DamagedCopy(std::unique_ptr<runtime::CopyTarget> real) : m_real(std::move(real)) {}
+    std::size_t alignment() const override { return m_real->alignment(); }
+    runtime::FileStamp stamp() override { return m_real->stamp(); }
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
+    {
+        const std::size_t n = m_real->readAt(offset, buffer, size);
+        if (n > 0)
+            buffer[0] = static_cast<char>(buffer[0] ^ 0x20);
+        return n;
+    }
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override
+    {
+        m_real->writeAt(offset, data, size);
+    }
+    void setLength(std::uint64_t length) override { m_real->setLength(length); }
+    void flush() override { m_real->flush(); }
+    void dropCache() override { m_real->dropCache(); }
+    void name() override { m_real->name(); }
+
+private:
+    std::unique_ptr<runtime::CopyTarget> m_real;
+};
+
+// A file whose bytes at an offset read before come back with the first one changed.
+class ChangedSource : public runtime::BlockFile {
+public:
+    explicit ChangedSource(std::unique_ptr<runtime::BlockFile> real) : m_real(std::move(real)) {}
+    std::size_t alignment() const override { return m_real->alignment(); }
+    runtime::FileStamp stamp() override { return m_real->stamp(); }
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
+    {
+        const std::size_t n = m_real->readAt(offset, buffer, size);
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_read.insert(offset).second && n > 0)
+            buffer[0] = static_cast<char>(buffer[0] ^ 0x20);
+        return n;
+    }
+
+private:
+    std::unique_ptr<runtime::BlockFile> m_real;
+    std::mutex m_mutex;
+    std::set<std::uint64_t> m_read;
+};
+
+} // namespace
 
 const char* opName(Op op)
 {
@@ -28,6 +82,8 @@ const char* opName(Op op)
         return "isRegularFile";
     case Op::LockFolder:
         return "lockFolder";
+    case Op::OpenToCopy:
+        return "openToCopy";
     case Op::CopyFile:
         return "copyFile";
     case Op::MatchPermissions:
@@ -146,11 +202,23 @@ std::unique_ptr<runtime::FolderLock> FakeFileServices::lockFolder(const std::str
     return m_real.lockFolder(folder);
 }
 
-void FakeFileServices::copyFile(const std::string& from, const std::string& to, const std::string& partPath,
-                                const runtime::CopyProgress& progress)
+std::unique_ptr<runtime::BlockFile> FakeFileServices::openToCopy(const std::string& path)
 {
-    enter(Op::CopyFile, from + " -> " + to);
-    m_real.copyFile(from, to, partPath, progress);
+    enter(Op::OpenToCopy, path);
+    auto file = m_real.openToCopy(path);
+    if (m_sourceChangedUnseen)
+        return std::make_unique<ChangedSource>(std::move(file));
+    return file;
+}
+
+std::unique_ptr<runtime::CopyTarget> FakeFileServices::createCopy(const std::string& to,
+                                                                  const std::string& partPath)
+{
+    enter(Op::CopyFile, to);
+    auto copy = m_real.createCopy(to, partPath);
+    if (m_damagingDisk)
+        return std::make_unique<DamagedCopy>(std::move(copy));
+    return copy;
 }
 
 void FakeFileServices::matchPermissions(const std::string& reference, const std::string& target)

@@ -22,7 +22,8 @@ enum class Op {
     ExchangeFiles,
     IsRegularFile,
     LockFolder,
-    CopyFile,
+    OpenToCopy,
+    CopyFile, ///< createCopy: a copy begun
     MatchPermissions,
     FlushFolder,
     FileInUse,
@@ -56,6 +57,14 @@ public:
     /// Makes exchangeFiles answer that the file system cannot trade names.
     void setNoExchange(bool noExchange) { m_noExchange = noExchange; }
 
+    /// Makes every copy read back other bytes than were written to it, as a disk that
+    /// damages what it stores does.
+    void setDamagingDisk(bool damaging) { m_damagingDisk = damaging; }
+
+    /// Makes a file opened to be copied read other bytes at an offset read before, its stamp
+    /// unchanged, as a file written to through a shared mapping during the copy does.
+    void setSourceChangedUnseen(bool changed) { m_sourceChangedUnseen = changed; }
+
     /// Makes lockFolder answer that another swap holds the folder.
     void setFolderLocked(bool locked) { m_folderLocked = locked; }
 
@@ -85,8 +94,9 @@ public:
     bool exchangeFiles(const std::string& a, const std::string& b) override;
     bool isRegularFile(const std::string& path) override;
     std::unique_ptr<runtime::FolderLock> lockFolder(const std::string& folder) override;
-    void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
-                  const runtime::CopyProgress& progress) override;
+    std::unique_ptr<runtime::BlockFile> openToCopy(const std::string& path) override;
+    std::unique_ptr<runtime::CopyTarget> createCopy(const std::string& to,
+                                                    const std::string& partPath) override;
     void matchPermissions(const std::string& reference, const std::string& target) override;
     void flushFolder(const std::string& folder) override;
     runtime::FileInUse fileInUse(const std::string& path) override;
@@ -114,6 +124,8 @@ private:
     bool m_noHardLinks{false};
     bool m_noExchange{false};
     bool m_folderLocked{false};
+    bool m_damagingDisk{false};
+    bool m_sourceChangedUnseen{false};
     std::vector<runtime::Drive> m_unreadyDrives;
 };
 

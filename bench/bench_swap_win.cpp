@@ -1,0 +1,185 @@
+// The swap on Windows (run under Wine): the real engine with the Win32 file services and
+// dialogs that show nothing, against the plainest program that could be called the same:
+// CopyFileW, FlushFileBuffers, a compare of both files 1 MiB at a time, MoveFileExW.
+//
+//   bench_swap_win --dir PATH [--size-mib N] [--repeats N] [--warm-up N]
+// Everything is made under PATH and removed again. A Windows program cannot drop the
+// source's pages from the cache of the system under Wine, so both sides read it from memory.
+
+#include "engine/upgrade.h"
+#include "figures.h"
+#include "quiet_dialogs.h"
+#include "runtime/win32/win_file_services.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+double kernelMs()
+{
+    FILETIME created{}, exited{}, kernel{}, user{};
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+    return static_cast<double>((static_cast<std::uint64_t>(kernel.dwHighDateTime) << 32) |
+                               kernel.dwLowDateTime) /
+           1e4;
+}
+
+void check(bool ok, const std::string& what)
+{
+    if (!ok)
+        throw std::runtime_error(what + " failed, error " + std::to_string(::GetLastError()));
+}
+
+// Keeps when the first progress report came and the longest gap between two.
+class TimedDialogs : public bench::QuietDialogs {
+public:
+    void copyProgress(runtime::CopyStage, std::uint64_t, std::uint64_t) override
+    {
+        const double now = bench::NowMs();
+        if (last > 0)
+            longestGap = std::max(longestGap, now - last);
+        else
+            first = now;
+        last = now;
+    }
+    double first{0}, last{0}, longestGap{0};
+};
+
+class Bench {
+public:
+    Bench(const fs::path& root, std::uint64_t size) : m_root(root)
+    {
+        fs::create_directories(m_source);
+        std::string block(1u << 20, '\0');
+        std::uint64_t x = 0x9e3779b97f4a7c15ULL;
+        std::FILE* f = std::fopen((m_source / engine::kUpgradeName).string().c_str(), "wb");
+        check(f != nullptr, "creating the upgrade file");
+        for (std::uint64_t done = 0; done < size; done += block.size()) {
+            for (std::size_t i = 0; i < block.size(); i += 8) {
+                x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+                std::memcpy(block.data() + i, &x, 8);
+            }
+            std::fwrite(block.data(), 1, block.size(), f);
+        }
+        std::fclose(f);
+    }
+    ~Bench()
+    {
+        std::error_code ignored;
+        fs::remove_all(m_root, ignored);
+    }
+    Bench(const Bench&) = delete;
+    Bench& operator=(const Bench&) = delete;
+
+    double tool()
+    {
+        newApp();
+        engine::BrowseState state;
+        state.strAppFolder = m_app.string() + "\\";
+        state.strBrowseFolder = m_source.string() + "\\";
+        state.strChosenFolder = state.strBrowseFolder;
+        state.strChosenFile = engine::kUpgradeName;
+        runtime::WinFileServices files;
+        TimedDialogs dialogs;
+        const double started = bench::NowMs();
+        const engine::SwapOutcome outcome = engine::SwapExecutable(state, files, dialogs);
+        const double took = bench::NowMs() - started;
+        if (outcome != engine::SwapOutcome::Upgraded)
+            throw std::runtime_error("the swap failed");
+        firstReport.push_back(dialogs.first - started);
+        longestGap.push_back(dialogs.longestGap);
+        return took;
+    }
+
+    double floor()
+    {
+        newApp();
+        const std::wstring src = (m_source / engine::kUpgradeName).wstring();
+        const std::wstring part = (m_app / "part").wstring(), dst = (m_app / engine::kUpgradeName).wstring();
+        const double started = bench::NowMs();
+        check(::CopyFileW(src.c_str(), part.c_str(), TRUE), "CopyFileW");
+        const HANDLE out = ::CreateFileW(part.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        check(out != INVALID_HANDLE_VALUE, "opening the copy");
+        check(::FlushFileBuffers(out), "FlushFileBuffers");
+        const HANDLE in = ::CreateFileW(src.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        check(in != INVALID_HANDLE_VALUE, "opening the source");
+        std::vector<char> a(1u << 20), b(1u << 20);
+        bool same = true;
+        for (;;) {
+            DWORD gotA = 0, gotB = 0;
+            check(::ReadFile(in, a.data(), static_cast<DWORD>(a.size()), &gotA, nullptr) &&
+                      ::ReadFile(out, b.data(), static_cast<DWORD>(b.size()), &gotB, nullptr),
+                  "ReadFile");
+            same = same && gotA == gotB && std::memcmp(a.data(), b.data(), gotA) == 0;
+            if (gotA == 0 || !same)
+                break;
+        }
+        ::CloseHandle(in);
+        ::CloseHandle(out);
+        check(same, "the compare");
+        check(::MoveFileExW(part.c_str(), dst.c_str(), MOVEFILE_WRITE_THROUGH), "MoveFileExW");
+        return bench::NowMs() - started;
+    }
+
+    std::vector<double> firstReport, longestGap;
+
+private:
+    void newApp()
+    {
+        std::error_code ignored;
+        fs::remove_all(m_app, ignored);
+        fs::create_directories(m_app);
+        std::FILE* f = std::fopen((m_app / engine::kExeName).string().c_str(), "wb");
+        check(f != nullptr, "creating the old executable");
+        std::fputs("the old executable\n", f);
+        std::fclose(f);
+    }
+
+    fs::path m_root;
+    fs::path m_source{m_root / "downloads"};
+    fs::path m_app{m_root / "app"};
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string dir = bench::ArgText(argc, argv, "--dir", "");
+    const long sizeMiB = bench::ArgNumber(argc, argv, "--size-mib", 512);
+    const int repeats = static_cast<int>(bench::ArgNumber(argc, argv, "--repeats", 12));
+    const int warmUp = static_cast<int>(bench::ArgNumber(argc, argv, "--warm-up", 1));
+    if (dir.empty() || sizeMiB <= 0) {
+        std::fprintf(stderr, "usage: bench_swap_win --dir PATH [--size-mib N] [--repeats N] [--warm-up N]\n");
+        return 2;
+    }
+    try {
+        Bench bench(fs::absolute(dir) / "swap-win", static_cast<std::uint64_t>(sizeMiB) << 20);
+        const bench::Pairs pairs = bench::RunInTurns(
+            warmUp, repeats, [&] { return bench.tool(); }, [&] { return bench.floor(); }, kernelMs);
+        std::printf("%s\n",
+                    bench::PairedRow("Swap under Wine, " + std::to_string(sizeMiB) +
+                                         " MiB from another folder, against CopyFileW + flush + compare",
+                                     pairs, 0.8, 0)
+                        .c_str());
+        std::printf(
+            "\nFirst progress report %.0f ms after the start (median); longest gap between two: %.0f ms.\n",
+            bench::QuartilesOf(bench.firstReport).median,
+            *std::max_element(bench.longestGap.begin(), bench.longestGap.end()));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_swap_win: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
