@@ -23,7 +23,8 @@ const char* const kUsage =
     "Exit codes: 0 done, 2 wrong command line, 3 upgrade file (or Orvalis.old) not found,\r\n"
     "4 Orvalis.exe not found, 5 Orvalis still running, 6 another upgrade running,\r\n"
     "7 failed and everything put back, 8 failed and not put back (see the log),\r\n"
-    "9 installed but not confirmed on disk (do not run again).\r\n"
+    "9 installed but not confirmed on disk (do not run again),\r\n"
+    "10 already installed (nothing changed).\r\n"
     "Without arguments the program opens its window.";
 
 namespace {

@@ -333,6 +333,7 @@ void checkSecondRun(const Situation& s, const Layout& layout)
         return;
     }
     if (outcome == SwapOutcome::AlreadyInstalled) {
+        EXPECT_TRUE(installed);
         // Swapping again would have thrown the previous version away.
         EXPECT_EQ(dialogs.messages.back(), engine::kMsgAlreadyInstalled);
         EXPECT_EQ(readFile(layout.app / "Orvalis.old"), kOldExe);
