@@ -260,13 +260,12 @@ TEST_F(WinServices, ACopyAppearsWholeWithProgressAndAsAPlainFile)
     EXPECT_EQ(progress.front(), std::make_tuple(Stage::Copying, std::uint64_t{0}, size));
     EXPECT_EQ(progress.back(), std::make_tuple(Stage::Checking, size, size));
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
-    EXPECT_EQ(
-        std::count(progress.begin(), progress.end(), std::make_tuple(Stage::Saving, std::uint64_t{0}, size)),
-        1);
-    EXPECT_EQ(std::count(progress.begin(), progress.end(), std::make_tuple(Stage::Saving, size, size)), 1);
-    EXPECT_EQ(std::count(progress.begin(), progress.end(),
-                         std::make_tuple(Stage::Checking, std::uint64_t{0}, size)),
-              1);
+    // A stage that takes long is reported again every few hundredths of a second, moved or not.
+    for (const Stage stage : {Stage::Copying, Stage::Saving, Stage::Checking}) {
+        EXPECT_GE(
+            std::count(progress.begin(), progress.end(), std::make_tuple(stage, std::uint64_t{0}, size)), 1);
+        EXPECT_GE(std::count(progress.begin(), progress.end(), std::make_tuple(stage, size, size)), 1);
+    }
 }
 
 TEST_F(WinServices, ACopyOfASourceWrittenToMeanwhileIsNotInstalled)
