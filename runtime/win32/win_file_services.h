@@ -16,7 +16,9 @@ namespace runtime {
 /// with the name as the file system spells it. Renames never replace; installing the upgrade
 /// replaces in one step; two names cannot be traded in one step. Copies are written under the
 /// temporary name given to copyFile, since Windows has no unnamed files. A folder is locked
-/// with a named mutex made from its full path, letter case folded.
+/// with a named mutex made from its identity (volume serial number and file ID), so that every
+/// path to it (another drive letter, a short name) meets the same one; from its full path,
+/// letter case folded, only when the folder cannot be opened.
 class WinFileServices : public FileServices {
 public:
     std::string appFolder() override;
@@ -28,10 +30,12 @@ public:
     void replaceFile(const std::string& from, const std::string& to) override;
     bool exchangeFiles(const std::string& a, const std::string& b) override;
     bool isRegularFile(const std::string& path) override;
+    std::optional<FileInfo> fileInfo(const std::string& path) override;
     std::unique_ptr<FolderLock> lockFolder(const std::string& folder) override;
     void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
                   const CopyProgress& progress) override;
-    void matchPermissions(const std::string& reference, const std::string& target) override;
+    unsigned matchPermissions(const std::string& reference, const std::string& target,
+                              const FileId& expected) override;
     void flushFolder(const std::string& folder) override;
     std::vector<Drive> drives() override;
     Drive driveOf(const std::string& path) override;
@@ -40,7 +44,7 @@ public:
 };
 
 /// The name of the mutex that locks `folder` against a second swap: the same for every
-/// spelling of the folder's full path that Windows takes for the same folder.
+/// path that leads to the same folder.
 std::wstring folderLockName(const std::string& folder);
 
 /// The failure number for a Win32 error code (GetLastError).

@@ -26,6 +26,8 @@ const char* opName(Op op)
         return "exchangeFiles";
     case Op::IsRegularFile:
         return "isRegularFile";
+    case Op::FileInfo:
+        return "fileInfo";
     case Op::LockFolder:
         return "lockFolder";
     case Op::CopyFile:
@@ -134,6 +136,12 @@ bool FakeFileServices::isRegularFile(const std::string& path)
     return m_real.isRegularFile(path);
 }
 
+std::optional<runtime::FileInfo> FakeFileServices::fileInfo(const std::string& path)
+{
+    enter(Op::FileInfo, path);
+    return m_real.fileInfo(path);
+}
+
 std::unique_ptr<runtime::FolderLock> FakeFileServices::lockFolder(const std::string& folder)
 {
     enter(Op::LockFolder, folder);
@@ -149,10 +157,11 @@ void FakeFileServices::copyFile(const std::string& from, const std::string& to, 
     m_real.copyFile(from, to, partPath, progress);
 }
 
-void FakeFileServices::matchPermissions(const std::string& reference, const std::string& target)
+unsigned FakeFileServices::matchPermissions(const std::string& reference, const std::string& target,
+                                            const runtime::FileId& expected)
 {
     enter(Op::MatchPermissions, reference + " -> " + target);
-    m_real.matchPermissions(reference, target);
+    return m_real.matchPermissions(reference, target, expected);
 }
 
 void FakeFileServices::flushFolder(const std::string& folder)

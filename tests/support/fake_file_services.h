@@ -21,6 +21,7 @@ enum class Op {
     ReplaceFile,
     ExchangeFiles,
     IsRegularFile,
+    FileInfo,
     LockFolder,
     CopyFile,
     MatchPermissions,
@@ -79,10 +80,12 @@ public:
     void replaceFile(const std::string& from, const std::string& to) override;
     bool exchangeFiles(const std::string& a, const std::string& b) override;
     bool isRegularFile(const std::string& path) override;
+    std::optional<runtime::FileInfo> fileInfo(const std::string& path) override;
     std::unique_ptr<runtime::FolderLock> lockFolder(const std::string& folder) override;
     void copyFile(const std::string& from, const std::string& to, const std::string& partPath,
                   const runtime::CopyProgress& progress) override;
-    void matchPermissions(const std::string& reference, const std::string& target) override;
+    unsigned matchPermissions(const std::string& reference, const std::string& target,
+                              const runtime::FileId& expected) override;
     void flushFolder(const std::string& folder) override;
     std::vector<runtime::Drive> drives() override;
     runtime::Drive driveOf(const std::string& path) override;
