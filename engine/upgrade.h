@@ -12,6 +12,8 @@ inline constexpr const char* kOldName = "Orvalis.old";
 inline constexpr const char* kUpgradeName = "Orvalis.ugx";
 /// Where a copy is written before it is complete, on file systems without unnamed files.
 inline constexpr const char* kPartName = ".Orvalis.ugx.part";
+/// What an "Orvalis.ugx" in the application folder that has names elsewhere is copied to.
+inline constexpr const char* kLinkedCopyName = ".Orvalis.ugx.copy";
 
 inline constexpr const char* kMsgSuccess = "Upgrade successful.";
 inline constexpr const char* kMsgFailure =
@@ -28,6 +30,18 @@ inline constexpr const char* kMsgInstalledUnconfirmed =
     "The upgrade is installed, but it could not be confirmed on disk. Please do not run the upgrade "
     "again.\r\n"
     "Contact us if you continue to have problems upgrading the software.";
+
+inline constexpr const char* kMsgCompleted =
+    "The upgrade that was interrupted last time has been completed: Orvalis.exe is the new version "
+    "and Orvalis.old the previous one.";
+
+/// The message shown when a failed upgrade found `name` changed by another program, so
+/// that putting it back could have thrown away a version; it was left as it is.
+std::string ChangedMeanwhileMessage(const std::string& name);
+
+/// "Upgrade successful.", and which of the previous executable's NotKept bits the new one
+/// could not be given.
+std::string NotKeptMessage(unsigned notKept);
 
 /// The message shown when an upgrade failed and the previous executable could not be
 /// given its name back, so the user must do it by hand in `appFolder`.

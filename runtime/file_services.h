@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,35 @@ struct FileInUse {
     unsigned long processId{0}; ///< its process number, or 0 where the system cannot tell
 };
 
+/// Which file an entry is: its volume and its number there, the same through every path and
+/// every name that leads to it.
+struct FileId {
+    std::uint64_t volume{0};
+    std::uint64_t file{0};
+    /// When the file was made, where the file system says: a file's number is given to the
+    /// next new file as soon as the file is gone, and this tells the two apart.
+    std::uint64_t born{0};
+
+    friend bool operator==(const FileId&, const FileId&) = default;
+};
+
+/// What an entry is itself (never what a link leads to), all seen through one open handle.
+struct FileInfo {
+    FileId id;
+    bool regular{false};    ///< a regular file: not a link, a folder, a device or a pipe
+    std::uint32_t links{0}; ///< how many names the file has, in this folder or elsewhere
+};
+
+/// What matchPermissions could not give the new file, as bits.
+enum NotKept : unsigned {
+    kKeptAll = 0,
+    kNotKeptOwner = 1,        ///< the owner or group
+    kNotKeptSetId = 2,        ///< a set-user-ID or set-group-ID bit, left off for want of the owner
+    kNotKeptAcl = 4,          ///< the access control list
+    kNotKeptCapabilities = 8, ///< file capabilities
+    kNotKeptAttributes = 16,  ///< other extended attributes
+};
+
 /// Held while one swap works on an application folder; letting it go frees the folder for
 /// the next one.
 class FolderLock {
@@ -151,9 +181,13 @@ public:
     /// a device or a pipe. A missing path gives false; any other error is a failure.
     virtual bool isRegularFile(const std::string& path) = 0;
 
+    /// What the entry at `path` is itself, from one open handle on it, so that its kind, its
+    /// links and its identity belong to the same file. Nothing when there is no entry.
+    virtual std::optional<FileInfo> fileInfo(const std::string& path) = 0;
+
     /// Locks the folder against a second swap of it, by this or another process, until the
-    /// lock is destroyed; writes nothing. Returns null when someone else holds it. Where the
-    /// file system cannot lock, the lock returned holds nothing.
+    /// lock is destroyed; writes nothing. Every path to the same folder meets the same lock. Returns null
+    /// when someone else holds it. Where the file system cannot lock, the lock returned holds nothing.
     virtual std::unique_ptr<FolderLock> lockFolder(const std::string& folder) = 0;
 
     /// Opens the regular file `path` to be copied (75 for anything else, without waiting on a
@@ -166,8 +200,13 @@ public:
     virtual std::unique_ptr<CopyTarget> createCopy(const std::string& to, const std::string& partPath) = 0;
 
     /// Gives `target` the permissions of `reference` and, as far as the process may, its
-    /// owner, access control list, extended attributes and file capabilities.
-    virtual void matchPermissions(const std::string& reference, const std::string& target) = 0;
+    /// owner, access control list, extended attributes and file capabilities; returns the
+    /// NotKept bits of what it could not. A set-user-ID or set-group-ID bit is given only
+    /// with the owner or group it belongs to. Changes nothing and fails with 75 unless
+    /// `target`, looked at through the handle the changes go through, is the regular file
+    /// `expected` with no other name, so that no file elsewhere is changed with it.
+    virtual unsigned matchPermissions(const std::string& reference, const std::string& target,
+                                      const FileId& expected) = 0;
 
     /// Whether the program file `path` runs as a process, or is held open so that it cannot
     /// be replaced; on Linux, where a running program can be renamed, whether a process runs

@@ -39,10 +39,12 @@ public:
     void replaceFile(const std::string& from, const std::string& to) override;
     bool exchangeFiles(const std::string& a, const std::string& b) override;
     bool isRegularFile(const std::string& path) override;
+    std::optional<FileInfo> fileInfo(const std::string& path) override;
     std::unique_ptr<FolderLock> lockFolder(const std::string& folder) override;
     std::unique_ptr<BlockFile> openToCopy(const std::string& path) override;
     std::unique_ptr<CopyTarget> createCopy(const std::string& to, const std::string& partPath) override;
-    void matchPermissions(const std::string& reference, const std::string& target) override;
+    unsigned matchPermissions(const std::string& reference, const std::string& target,
+                              const FileId& expected) override;
     FileInUse fileInUse(const std::string& path) override;
     void appendText(const std::string& path, const std::string& text) override;
     void flushFolder(const std::string& folder) override;

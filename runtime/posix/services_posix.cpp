@@ -411,6 +411,33 @@ bool PosixFileServices::isRegularFile(const std::string& path)
 
 namespace {
 
+// The identity of the entry open as `fd`, whose fstat is `st`.
+FileId idOf(int fd, const struct stat& st)
+{
+    FileId id{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), 0};
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME))
+        id.born = static_cast<std::uint64_t>(sx.stx_btime.tv_sec) * 1000000000u + sx.stx_btime.tv_nsec;
+    return id;
+}
+
+} // namespace
+
+std::optional<FileInfo> PosixFileServices::fileInfo(const std::string& path)
+{
+    const Fd fd(::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid() && (errno == ENOENT || errno == ENOTDIR))
+        return std::nullopt;
+    if (!fd.valid())
+        throwErrno(errno, path);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        throwErrno(errno, path);
+    return FileInfo{idOf(fd.get(), st), S_ISREG(st.st_mode), static_cast<std::uint32_t>(st.st_nlink)};
+}
+
+namespace {
+
 class FlockFolderLock : public FolderLock {
 public:
     explicit FlockFolderLock(Fd fd) : m_fd(std::move(fd)) {}
@@ -533,8 +560,8 @@ std::optional<std::string> attributeValue(const std::string& path, const std::st
 }
 
 // Sets or (with no value) removes an attribute of the entry open as `fd`, as far as the
-// process may.
-void setAttribute(int fd, const std::string& path, const std::string& name,
+// process may: false when it may not, or the file system cannot keep it.
+bool setAttribute(int fd, const std::string& path, const std::string& name,
                   const std::optional<std::string>& value)
 {
     const auto apply = [&](const std::string& where, bool follow) {
@@ -547,14 +574,17 @@ void setAttribute(int fd, const std::string& path, const std::string& name,
     int result = apply(procFdPath(fd), true);
     if (result != 0 && errno == ENOENT)
         result = apply(path, false); // no /proc: the entry was a regular file a moment ago
-    if (result == 0 || notPermitted(errno) || (!value && errno == ENODATA))
-        return;
+    if (result == 0 || (!value && errno == ENODATA))
+        return true;
+    if (notPermitted(errno))
+        return false;
     throwErrno(errno, path);
 }
 
 } // namespace
 
-void PosixFileServices::matchPermissions(const std::string& reference, const std::string& target)
+unsigned PosixFileServices::matchPermissions(const std::string& reference, const std::string& target,
+                                             const FileId& expected)
 {
     struct stat ref {};
     if (::stat(reference.c_str(), &ref) != 0)
@@ -563,13 +593,28 @@ void PosixFileServices::matchPermissions(const std::string& reference, const std
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         throwErrno(errno, target);
-    if (!S_ISREG(st.st_mode))
-        return; // never through a link
+    // Never through a link, never a file that has names elsewhere (they would get the
+    // executable's owner and mode too), and only the file the caller checked: another entry
+    // put under the name meanwhile is refused.
+    if (!S_ISREG(st.st_mode) || st.st_nlink != 1 || !(idOf(fd.get(), st) == expected))
+        throw Failure(kPathFileAccessError);
+    unsigned notKept = kKeptAll;
     // Owner first: changing it clears set-user-ID bits that the mode below puts back, and
-    // file capabilities, which come last.
-    if (::geteuid() == 0 && (st.st_uid != ref.st_uid || st.st_gid != ref.st_gid) &&
-        ::chown(procFdPath(fd.get()).c_str(), ref.st_uid, ref.st_gid) != 0)
-        throwErrno(errno, target);
+    // file capabilities, which come last. Without root the group may still be one of ours.
+    if (st.st_uid != ref.st_uid || st.st_gid != ref.st_gid) {
+        const std::string self = procFdPath(fd.get());
+        if (::chown(self.c_str(), ref.st_uid, ref.st_gid) != 0) {
+            if (!notPermitted(errno))
+                throwErrno(errno, target);
+            if (st.st_gid != ref.st_gid && ::chown(self.c_str(), static_cast<uid_t>(-1), ref.st_gid) != 0 &&
+                !notPermitted(errno))
+                throwErrno(errno, target);
+        }
+        if (::fstat(fd.get(), &st) != 0)
+            throwErrno(errno, target);
+        if (st.st_uid != ref.st_uid || st.st_gid != ref.st_gid)
+            notKept |= kNotKeptOwner;
+    }
     const std::vector<std::string> names = carriedAttributes(reference);
     // A new file may have been given an ACL by its folder that the old one did not have.
     if (std::find(names.begin(), names.end(), kAccessAcl) == names.end())
@@ -577,15 +622,27 @@ void PosixFileServices::matchPermissions(const std::string& reference, const std
     for (const std::string& name : names) {
         if (name == kCapabilities)
             continue;
-        if (const auto value = attributeValue(reference, name))
-            setAttribute(fd.get(), target, name, value);
+        const auto value = attributeValue(reference, name);
+        if (value && !setAttribute(fd.get(), target, name, value))
+            notKept |= name == kAccessAcl ? kNotKeptAcl : kNotKeptAttributes;
     }
-    // The mode after the ACL, which may have dropped the set-group-ID bit.
-    chmodEntry(fd.get(), target, ref.st_mode & 07777);
+    // The mode after the ACL, which may have dropped the set-group-ID bit. A set-ID bit runs
+    // the program as its file's owner or group: on any other owner it would hand the
+    // privilege to whoever that is, so it is left off.
+    mode_t mode = ref.st_mode & 07777;
+    if ((mode & S_ISUID) && st.st_uid != ref.st_uid)
+        mode &= ~static_cast<mode_t>(S_ISUID);
+    if ((mode & S_ISGID) && st.st_gid != ref.st_gid)
+        mode &= ~static_cast<mode_t>(S_ISGID);
+    if (mode != (ref.st_mode & 07777))
+        notKept |= kNotKeptSetId;
+    chmodEntry(fd.get(), target, mode);
     if (std::find(names.begin(), names.end(), kCapabilities) != names.end()) {
-        if (const auto caps = attributeValue(reference, kCapabilities))
-            setAttribute(fd.get(), target, kCapabilities, caps);
+        const auto caps = attributeValue(reference, kCapabilities);
+        if (caps && !setAttribute(fd.get(), target, kCapabilities, caps))
+            notKept |= kNotKeptCapabilities;
     }
+    return notKept;
 }
 
 void PosixFileServices::flushFolder(const std::string& folder)

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cwctype>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #ifndef NOMINMAX
@@ -424,13 +425,54 @@ void WinFileServices::renameFile(const std::string& from, const std::string& to)
         throwLastError();
 }
 
+namespace {
+
+// A handle on the entry itself, never through a link, for looking at it: a folder as well as
+// a file.
+Handle openEntry(const std::wstring& path, DWORD access, DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT)
+{
+    return Handle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
+}
+
+FileInfo infoOf(HANDLE entry)
+{
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(entry, &info))
+        throwLastError();
+    constexpr DWORD kNotAFile =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    // A file's number may be given to the next new file once the file is gone (under Wine,
+    // where it is the inode's); its creation time tells the two apart.
+    return FileInfo{{info.dwVolumeSerialNumber,
+                     (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                     (static_cast<std::uint64_t>(info.ftCreationTime.dwHighDateTime) << 32) |
+                         info.ftCreationTime.dwLowDateTime},
+                    (info.dwFileAttributes & kNotAFile) == 0,
+                    info.nNumberOfLinks};
+}
+
+} // namespace
+
 bool WinFileServices::linkFile(const std::string& from, const std::string& to)
 {
-    if (::CreateHardLinkW(winPath(to).c_str(), winPath(from).c_str(), nullptr))
+    const std::wstring source = winPath(from);
+    if (::CreateHardLinkW(winPath(to).c_str(), source.c_str(), nullptr))
         return true;
     const DWORD err = ::GetLastError();
-    // FAT and some network shares have no hard links; a file with too many is no better.
-    if (err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED || err == ERROR_TOO_MANY_LINKS)
+    if (err == ERROR_TOO_MANY_LINKS)
+        return false; // no better than a volume without links
+    if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS || err == ERROR_FILE_NOT_FOUND ||
+        err == ERROR_PATH_NOT_FOUND)
+        throwError(err);
+    // A volume without hard links (FAT, exFAT, some shares) refuses them with errors that
+    // also mean "permission denied" or "not found": its flags tell which it is. They are
+    // asked only now, since Wine makes links where its flags say it cannot.
+    const Handle file = openEntry(source, FILE_READ_ATTRIBUTES);
+    DWORD flags = 0;
+    if (file.valid() &&
+        ::GetVolumeInformationByHandleW(file.get(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+        !(flags & FILE_SUPPORTS_HARD_LINKS))
         return false;
     throwError(err);
 }
@@ -475,8 +517,41 @@ bool WinFileServices::isRegularFile(const std::string& path)
     return (attrs & kNotAFile) == 0;
 }
 
+std::optional<FileInfo> WinFileServices::fileInfo(const std::string& path)
+{
+    const Handle entry = openEntry(winPath(path), FILE_READ_ATTRIBUTES);
+    if (!entry.valid()) {
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND || err == ERROR_INVALID_NAME)
+            return std::nullopt;
+        throwError(err);
+    }
+    return infoOf(entry.get());
+}
+
+namespace {
+
+std::wstring hexDigits(std::uint64_t value, int count)
+{
+    std::wstring digits(static_cast<std::size_t>(count), L'0');
+    for (int i = count - 1; i >= 0; --i, value >>= 4)
+        digits[static_cast<std::size_t>(i)] = L"0123456789abcdef"[value & 15];
+    return digits;
+}
+
+} // namespace
+
 std::wstring folderLockName(const std::string& folder)
 {
+    // The folder itself, through whatever path: a mapped drive letter, a short name, a link.
+    {
+        const Handle dir = openEntry(winPath(folder), FILE_READ_ATTRIBUTES, 0);
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (dir.valid() && ::GetFileInformationByHandle(dir.get(), &info))
+            return L"Global\\OrvalisUpgrade-" + hexDigits(info.dwVolumeSerialNumber, 8) + L"-" +
+                   hexDigits((static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                             16);
+    }
     std::wstring path = winPath(folder);
     const DWORD need = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (need > 0) {
@@ -506,10 +581,7 @@ std::wstring folderLockName(const std::string& folder)
         hash ^= static_cast<std::uint16_t>(c);
         hash *= 1099511628211ULL;
     }
-    wchar_t digits[17] = {};
-    for (int i = 15; i >= 0; --i, hash >>= 4)
-        digits[i] = L"0123456789abcdef"[hash & 15];
-    return L"Global\\OrvalisUpgrade-" + std::wstring(digits, 16);
+    return L"Global\\OrvalisUpgrade-" + hexDigits(hash, 16);
 }
 
 namespace {
@@ -575,22 +647,33 @@ std::unique_ptr<CopyTarget> WinFileServices::createCopy(const std::string& to, c
     }
 }
 
-void WinFileServices::matchPermissions(const std::string& reference, const std::string& target)
+unsigned WinFileServices::matchPermissions(const std::string& reference, const std::string& target,
+                                           const FileId& expected)
 {
     // The new file already has the folder's inherited access rights, as the old one had;
-    // what is left to carry over is the read-only attribute.
+    // what is left to carry over is the read-only attribute, set through the handle that
+    // checked the file.
     const DWORD ref = attributesOf(winPath(reference));
-    const std::wstring path = winPath(target);
-    const DWORD attrs = attributesOf(path);
-    if (attrs & FILE_ATTRIBUTE_DIRECTORY)
-        return;
+    const Handle file = openEntry(winPath(target), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+    if (!file.valid())
+        throwLastError();
+    const FileInfo info = infoOf(file.get());
+    if (!info.regular || info.links != 1 || !(info.id == expected))
+        throw Failure(kPathFileAccessError);
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic))
+        throwLastError();
+    const DWORD attrs = basic.FileAttributes;
     DWORD wanted = (attrs & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) | (ref & FILE_ATTRIBUTE_READONLY);
     if (wanted == attrs)
-        return;
+        return kKeptAll;
     if (wanted == 0)
         wanted = FILE_ATTRIBUTE_NORMAL;
-    if (!::SetFileAttributesW(path.c_str(), wanted))
+    FILE_BASIC_INFO change{}; // times of 0 are left as they are
+    change.FileAttributes = wanted;
+    if (!::SetFileInformationByHandle(file.get(), FileBasicInfo, &change, sizeof change))
         throwLastError();
+    return kKeptAll;
 }
 
 void WinFileServices::flushFolder(const std::string& folder)

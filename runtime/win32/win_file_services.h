@@ -17,7 +17,9 @@ namespace runtime {
 /// replaces in one step; two names cannot be traded in one step. Copies are written under the
 /// temporary name given to createCopy, since Windows has no unnamed files, without the system's
 /// cache (FILE_FLAG_NO_BUFFERING, written through) where the volume allows. A folder is locked
-/// with a named mutex made from its full path, letter case folded.
+/// with a named mutex made from its identity (volume serial number and file ID), so that every
+/// path to it (another drive letter, a short name) meets the same one; from its full path,
+/// letter case folded, only when the folder cannot be opened.
 class WinFileServices : public FileServices {
 public:
     std::string appFolder() override;
@@ -29,10 +31,12 @@ public:
     void replaceFile(const std::string& from, const std::string& to) override;
     bool exchangeFiles(const std::string& a, const std::string& b) override;
     bool isRegularFile(const std::string& path) override;
+    std::optional<FileInfo> fileInfo(const std::string& path) override;
     std::unique_ptr<FolderLock> lockFolder(const std::string& folder) override;
     std::unique_ptr<BlockFile> openToCopy(const std::string& path) override;
     std::unique_ptr<CopyTarget> createCopy(const std::string& to, const std::string& partPath) override;
-    void matchPermissions(const std::string& reference, const std::string& target) override;
+    unsigned matchPermissions(const std::string& reference, const std::string& target,
+                              const FileId& expected) override;
     FileInUse fileInUse(const std::string& path) override;
     void appendText(const std::string& path, const std::string& text) override;
     void flushFolder(const std::string& folder) override;
@@ -43,7 +47,7 @@ public:
 };
 
 /// The name of the mutex that locks `folder` against a second swap: the same for every
-/// spelling of the folder's full path that Windows takes for the same folder.
+/// path that leads to the same folder.
 std::wstring folderLockName(const std::string& folder);
 
 /// The failure number for a Win32 error code (GetLastError).

@@ -9,13 +9,16 @@
 #include "upgrade_fixture.h"
 
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 using engine::SwapOutcome;
 using modNoCase::FileExists;
+using testsupport::kNewExe;
 using testsupport::kOlderExe;
 using testsupport::kOldExe;
 using testsupport::UpgradeFixture;
@@ -58,23 +61,99 @@ TEST(ModNoCasePosix, FileExistsFindsEveryKindOfFileButNoFolder)
 
 TEST(SwapPosix, TheNewExecutableKeepsThePermissionsOfTheOldOne)
 {
-    for (const bool noHardLinks : {false, true}) {
-        SCOPED_TRACE(noHardLinks ? "without hard links" : "with hard links");
-        UpgradeFixture f;
-        f.files.setNoHardLinks(noHardLinks);
-        ::chmod((f.app / "Orvalis.exe").c_str(), 0751);
-        ::chmod((f.saved / "Orvalis.ugx").c_str(), 0600);
-        if (testsupport::runningAsRoot()) {
-            ASSERT_EQ(::chown((f.app / "Orvalis.exe").c_str(), 65534, 65534), 0);
+    // Copied in, or already in the folder as a second name of a file elsewhere: that one is
+    // copied too, and keeps its own owner and mode.
+    for (const bool linkedInPlace : {false, true})
+        for (const bool noHardLinks : {false, true}) {
+            SCOPED_TRACE(std::string(noHardLinks ? "without hard links" : "with hard links") +
+                         (linkedInPlace ? ", Orvalis.ugx linked to a file elsewhere" : ""));
+            UpgradeFixture f;
+            f.files.setNoHardLinks(noHardLinks);
+            ::chmod((f.saved / "Orvalis.ugx").c_str(), 0600);
+            if (linkedInPlace)
+                fs::create_hard_link(f.saved / "Orvalis.ugx", f.app / "Orvalis.ugx");
+            const bool root = testsupport::runningAsRoot();
+            if (root) {
+                ASSERT_EQ(::chown((f.app / "Orvalis.exe").c_str(), 65534, 65534), 0);
+            }
+            ::chmod((f.app / "Orvalis.exe").c_str(), 04751); // after the owner, which clears it
+            EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
+            EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
+            struct stat st {
+            }, outside{};
+            ASSERT_EQ(::stat((f.app / "Orvalis.exe").c_str(), &st), 0);
+            ASSERT_EQ(::stat((f.saved / "Orvalis.ugx").c_str(), &outside), 0);
+            EXPECT_EQ(st.st_mode & 07777, root ? 04751u : 0751u);
+            EXPECT_EQ(outside.st_mode & 07777, 0600u);
+            EXPECT_EQ(outside.st_uid, ::geteuid());
+            EXPECT_NE(st.st_ino, outside.st_ino);
+            if (root) {
+                EXPECT_EQ(st.st_uid, 65534u);
+            }
+            EXPECT_FALSE(fs::exists(f.app / engine::kLinkedCopyName));
         }
-        EXPECT_EQ(f.swap(), SwapOutcome::Upgraded);
-        struct stat st {};
-        ASSERT_EQ(::stat((f.app / "Orvalis.exe").c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, 0751u);
-        if (testsupport::runningAsRoot()) {
-            EXPECT_EQ(st.st_uid, 65534u);
-        }
-    }
+}
+
+TEST(SwapPosix, AnEntryPutUnderTheUpgradeFilesNameAfterItWasCheckedIsNeverInstalled)
+{
+    testsupport::TempFolder elsewhere;
+    const fs::path outside = elsewhere.path() / "program";
+    const std::vector<std::pair<const char*, std::function<void(const fs::path&)>>> swaps = {
+        {"a link to a file elsewhere",
+         [&](const fs::path& at) {
+             fs::create_symlink(outside, at);
+         }},
+        {"a second name of a file elsewhere",
+         [&](const fs::path& at) {
+             fs::create_hard_link(outside, at);
+         }},
+        {"another file",
+         [&](const fs::path& at) {
+             writeFile(at, "another file\n");
+         }},
+    };
+    int runs = 0;
+    for (const auto& [what, put] : swaps)
+        for (const bool noHardLinks : {false, true})
+            for (const char* step : {"linkFile", "matchPermissions", "replaceFile", "renameFile"}) {
+                SCOPED_TRACE(std::string(what) + (noHardLinks ? ", no hard links" : "") + ", before " + step);
+                writeFile(outside, "a program elsewhere\n");
+                ::chmod(outside.c_str(), 0600);
+                UpgradeFixture f;
+                f.files.setNoHardLinks(noHardLinks);
+                writeFile(f.app / "Orvalis.ugx", kNewExe);
+                ::chmod((f.app / "Orvalis.exe").c_str(), 04755);
+                bool swapped = false;
+                f.files.onCall = [&](const std::string& line) {
+                    if (swapped || line.rfind(step, 0) != 0 || line.find("Orvalis.ugx") == std::string::npos)
+                        return;
+                    swapped = true;
+                    fs::remove(f.app / "Orvalis.ugx");
+                    put(f.app / "Orvalis.ugx");
+                };
+                const SwapOutcome outcome = f.swap();
+                if (!swapped)
+                    continue; // this way of swapping does not take that step
+                ++runs;
+                EXPECT_EQ(outcome, SwapOutcome::Failed);
+                EXPECT_EQ(f.dialogs.messages, Names{kFailure});
+                EXPECT_FALSE(fs::is_symlink(f.app / "Orvalis.exe"));
+                EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+                struct stat st {};
+                ASSERT_EQ(::stat(outside.c_str(), &st), 0);
+                EXPECT_EQ(st.st_mode & 07777, 0600u); // never given the executable's mode
+                fs::remove(outside);
+            }
+    EXPECT_GE(runs, 9);
+    testsupport::recordCase(
+        "Races held open (stand-in)",
+        "Orvalis.ugx in the folder swapped for a link, a second name of a file elsewhere or "
+        "another file after its check, before each later step",
+        HasFailure() ? "CHECK FAILED"
+                     : "failure message, the previous Orvalis.exe in place, the file "
+                       "elsewhere not given the executable's mode",
+        "SwapPosix.AnEntryPutUnderTheUpgradeFilesNameAfterItWasCheckedIsNeverInstalled", runs,
+        HasFailure() ? 1 : 0);
 }
 
 TEST(SwapOnARealDisk, AnUpgradeLargerThanTheDiskLeavesTheApplicationAsItWas)
@@ -172,8 +251,15 @@ TEST(SwapPosix, WhereHardLinksAreRefusedTheNamesAreTradedInOneStep)
     fs::permissions(f.tmp.path(), fs::perms::others_exec, fs::perm_options::add);
     fs::permissions(f.saved, fs::perms::others_exec, fs::perm_options::add);
     fs::permissions(f.saved / "Orvalis.ugx", fs::perms::others_read, fs::perm_options::add);
-    ::chmod((f.app / "Orvalis.exe").c_str(), 0755);
+    // Set-user-ID root, with a capability: neither may pass to a file the user owns.
+    ::chmod((f.app / "Orvalis.exe").c_str(), 04755);
+    const std::string caps{"\x01\x00\x00\x02\x00\x04\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00",
+                           20};
+    const bool withCaps =
+        ::setxattr((f.app / "Orvalis.exe").c_str(), "security.capability", caps.data(), caps.size(), 0) == 0;
     ASSERT_EQ(::chown(f.app.c_str(), 65534, 65534), 0);
+    const std::string told = engine::NotKeptMessage(runtime::kNotKeptOwner | runtime::kNotKeptSetId |
+                                                    (withCaps ? runtime::kNotKeptCapabilities : 0u));
     const int status = testsupport::runUnprivileged([&] {
         if (::link((f.app / "Orvalis.exe").c_str(), (f.app / "probe").c_str()) == 0) {
             ::unlink((f.app / "probe").c_str());
@@ -184,8 +270,7 @@ TEST(SwapPosix, WhereHardLinksAreRefusedTheNamesAreTradedInOneStep)
         f.files.onCall = [&](const std::string&) {
             alwaysThere = alwaysThere && fs::exists(f.app / "Orvalis.exe");
         };
-        const bool upgraded =
-            f.swap() == SwapOutcome::Upgraded && f.dialogs.messages == Names{engine::kMsgSuccess};
+        const bool upgraded = f.swap() == SwapOutcome::Upgraded && f.dialogs.messages == Names{told};
         return upgraded && alwaysThere && f.files.calls(testsupport::Op::ExchangeFiles) == 1 ? 0 : 1;
     });
     if (status == 2)
@@ -194,8 +279,23 @@ TEST(SwapPosix, WhereHardLinksAreRefusedTheNamesAreTradedInOneStep)
     EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
     EXPECT_EQ(f.appFile("Orvalis.exe"), testsupport::kNewExe);
     EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
+    struct stat st {};
+    ASSERT_EQ(::stat((f.app / "Orvalis.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_LT(::getxattr((f.app / "Orvalis.exe").c_str(), "security.capability", nullptr, 0), 0);
+    if (withCaps) {
+        EXPECT_EQ(told,
+                  "Upgrade successful.\r\nThe new Orvalis.exe could not be given the previous version's "
+                  "owner, set-user-ID or set-group-ID bit and file capabilities.");
+    }
     testsupport::recordCase(
-        "Real faults", "hard link to Orvalis.exe refused (another user's file, protected hard links)",
-        HasFailure() ? "CHECK FAILED" : "upgraded by trading names, Orvalis.exe there at every step",
+        "Real faults",
+        "hard link to Orvalis.exe refused (set-user-ID root file with a capability, upgraded by another "
+        "user)",
+        HasFailure()
+            ? "CHECK FAILED"
+            : "upgraded by trading names, Orvalis.exe there at every step, no set-user-ID bit on the "
+              "user's file, the user told owner, set-user-ID bit and capabilities were not kept",
         "SwapPosix.WhereHardLinksAreRefusedTheNamesAreTradedInOneStep", 1, HasFailure() ? 1 : 0);
 }

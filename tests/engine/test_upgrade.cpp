@@ -97,15 +97,42 @@ TEST_P(Swap, AReadOnlyHiddenOldFileIsRemovedFirst)
     EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
 }
 
-TEST_P(Swap, WithoutAnExecutableNothingIsTouched)
+TEST_P(Swap, WithoutAnExecutableOnlyAnInterruptedInstallIsFinished)
 {
-    fs::remove(f.app / "Orvalis.exe");
-    writeFile(f.app / "Orvalis.old", kOlderExe);
-    EXPECT_EQ(f.swap(), SwapOutcome::ExeNotFound);
-    EXPECT_EQ(f.dialogs.messages, Names{kFailure});
-    EXPECT_EQ(f.appNames(), Names{"Orvalis.old"});
-    EXPECT_EQ(f.appFile("Orvalis.old"), kOlderExe);
-    EXPECT_EQ(f.files.calls(Op::CopyFile), 0);
+    // What a crash between the last two renames leaves: the previous version as "Orvalis.old"
+    // and the verified upgrade file as "Orvalis.ugx". Either of them alone is not that.
+    struct Row {
+        bool old, upgrade;
+    };
+    for (const Row row : {Row{true, false}, Row{false, true}, Row{true, true}}) {
+        SCOPED_TRACE(std::to_string(row.old) + std::to_string(row.upgrade));
+        UpgradeFixture g;
+        g.files.setNoHardLinks(GetParam() != Keep::SecondName);
+        g.files.setNoExchange(GetParam() == Keep::Renames);
+        fs::remove(g.app / "Orvalis.exe");
+        if (row.old)
+            writeFile(g.app / "Orvalis.old", kOldExe);
+        if (row.upgrade)
+            writeFile(g.app / "Orvalis.ugx", kNewExe);
+        const Names before = g.appNames();
+        if (row.old && row.upgrade) {
+            EXPECT_EQ(g.swap(), SwapOutcome::Upgraded);
+            EXPECT_EQ(
+                g.dialogs.messages,
+                Names{"The upgrade that was interrupted last time has been completed: Orvalis.exe is the "
+                      "new version and Orvalis.old the previous one."});
+            EXPECT_EQ(g.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
+            EXPECT_EQ(g.appFile("Orvalis.exe"), kNewExe);
+            EXPECT_EQ(g.appFile("Orvalis.old"), kOldExe);
+            EXPECT_EQ(g.files.calls(Op::RenameFile), 1);
+            EXPECT_GE(g.files.calls(Op::FlushFolder), 1);
+        } else {
+            EXPECT_EQ(g.swap(), SwapOutcome::ExeNotFound);
+            EXPECT_EQ(g.dialogs.messages, Names{kFailure});
+            EXPECT_EQ(g.appNames(), before);
+        }
+        EXPECT_EQ(g.files.calls(Op::CopyFile), 0);
+    }
 }
 
 TEST_P(Swap, WithoutAnUpgradeFileNothingIsTouched)
@@ -280,4 +307,45 @@ TEST(SwapCheck, AnUpgradeAlreadyInstalledChangesNothing)
     EXPECT_EQ(f.dialogs.messages, Names{"Upgrade successful."});
     EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
     EXPECT_EQ(f.appFile("Orvalis.old"), almost);
+}
+
+TEST(SwapLock, TheLoserOfTwoSwapsThatBothGotTheLockNeverThrowsAVersionAway)
+{
+    // Where a folder reached by two paths once got two locks, a second swap ran while the
+    // first was paused between two of its steps. The first one's undo must then leave the
+    // files as the second left them: its "Orvalis.old" may be the only previous version.
+    const std::string kWinners = "the other swap's upgrade\n";
+    struct Row {
+        const char* what;
+        bool hardLinks;
+        Op pausedAt;
+    };
+    for (const Row& row : {Row{"with a second name made", true, Op::MatchPermissions},
+                           Row{"with the upgrade file named Orvalis.old", false, Op::ExchangeFiles}}) {
+        SCOPED_TRACE(row.what);
+        UpgradeFixture f;
+        f.files.setNoHardLinks(!row.hardLinks);
+        bool stepped = false;
+        f.files.onCall = [&](const std::string& line) {
+            if (stepped || line.rfind(testsupport::opName(row.pausedAt), 0) != 0)
+                return;
+            stepped = true; // the other swap, from start to end, with its own upgrade file
+            fs::remove(f.app / "Orvalis.old");
+            fs::rename(f.app / "Orvalis.exe", f.app / "Orvalis.old");
+            writeFile(f.app / "Orvalis.exe", kWinners);
+            fs::remove(f.app / "Orvalis.ugx");
+        };
+        EXPECT_EQ(f.swap(), SwapOutcome::NotRestored);
+        ASSERT_TRUE(stepped);
+        ASSERT_EQ(f.dialogs.messages.size(), 1u);
+        EXPECT_TRUE(f.dialogs.messages[0] == engine::ChangedMeanwhileMessage("Orvalis.exe") ||
+                    f.dialogs.messages[0] == engine::ChangedMeanwhileMessage("Orvalis.old"))
+            << f.dialogs.messages[0];
+        // Both versions the folder had are still there, under whichever name.
+        const std::string exe = f.appFile("Orvalis.exe"), old = f.appFile("Orvalis.old");
+        EXPECT_TRUE((exe == kWinners && old == kOldExe) || (exe == kOldExe && old == kWinners)) << exe << old;
+    }
+    EXPECT_EQ(engine::ChangedMeanwhileMessage("Orvalis.old"),
+              "The upgrade failed, and Orvalis.old was changed by another program while the upgrade ran, so "
+              "it was left as it is.\r\nContact us if you continue to have problems upgrading the software.");
 }

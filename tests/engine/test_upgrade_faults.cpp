@@ -96,9 +96,9 @@ std::vector<std::pair<Op, int>> callsOfACleanRun(const Situation& s)
     std::map<std::string, int> seen;
     for (const std::string& line : f.files.log()) {
         const std::string name = line.substr(0, line.find(' '));
-        for (Op op : {Op::LockFolder, Op::DirSearch, Op::IsRegularFile, Op::SetAttrNormal, Op::DeleteFile,
-                      Op::RenameFile, Op::LinkFile, Op::ReplaceFile, Op::ExchangeFiles, Op::CopyFile,
-                      Op::MatchPermissions, Op::FlushFolder, Op::FileInUse}) {
+        for (Op op : {Op::LockFolder, Op::DirSearch, Op::IsRegularFile, Op::FileInfo, Op::SetAttrNormal,
+                      Op::DeleteFile, Op::RenameFile, Op::LinkFile, Op::ReplaceFile, Op::ExchangeFiles,
+                      Op::CopyFile, Op::MatchPermissions, Op::FlushFolder, Op::FileInUse}) {
             if (name == testsupport::opName(op))
                 calls.emplace_back(op, ++seen[name]);
         }
@@ -153,9 +153,10 @@ TEST(SwapFaults, EveryFailingOperationIsReportedAndLosesNothing)
                     checkRestoreFault(f, op, outcome);
                     continue;
                 }
-                if (op == Op::FlushFolder) {
-                    // Failed after the upgrade was in place: it stays, and the user is
-                    // told not to swap again.
+                if (op == Op::FlushFolder || outcome == SwapOutcome::InstalledButFailed) {
+                    // Failed after the upgrade was in place (the flush, or the look that
+                    // confirms it): it stays, and the user is told not to swap again.
+                    EXPECT_TRUE(op == Op::FlushFolder || op == Op::FileInfo);
                     EXPECT_EQ(outcome, SwapOutcome::InstalledButFailed);
                     EXPECT_EQ(f.dialogs.messages, Names{engine::kMsgInstalledUnconfirmed});
                     EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);

@@ -35,6 +35,13 @@ namespace {
 
 constexpr int kFileMask = 39;
 
+runtime::FileId idOf(PosixFileServices& files, const fs::path& p)
+{
+    const auto info = files.fileInfo(p.string());
+    EXPECT_TRUE(info.has_value()) << p;
+    return info ? info->id : runtime::FileId{};
+}
+
 mode_t modeOf(const fs::path& p)
 {
     struct stat st {};
@@ -291,7 +298,25 @@ TEST(PosixFileServices, MatchPermissionsCopiesModeAndOwnerWhenRoot)
     if (testsupport::runningAsRoot()) {
         ASSERT_EQ(::chown((tmp.path() / "exe").c_str(), 65534, 65534), 0);
     }
-    files.matchPermissions(tmp.text() + "exe", tmp.text() + "new");
+    // Refused, changing nothing, for any entry but the file checked with no other name: a
+    // link to it, a second name of it elsewhere, another file put there meanwhile.
+    const fs::path outside = tmp.path() / "outside";
+    writeFile(outside, "x");
+    ::chmod(outside.c_str(), 0640);
+    fs::create_hard_link(outside, tmp.path() / "linked");
+    fs::create_symlink(tmp.path() / "new", tmp.path() / "symlink");
+    const runtime::FileId id = idOf(files, tmp.path() / "new");
+    for (const auto& [name, expected] :
+         {std::pair{"linked", idOf(files, outside)}, {"symlink", id}, {"new", idOf(files, outside)}}) {
+        EXPECT_EQ(
+            failureNumber([&] { files.matchPermissions(tmp.text() + "exe", tmp.text() + name, expected); }),
+            75)
+            << name;
+    }
+    EXPECT_EQ(modeOf(outside), 0640u);
+    EXPECT_EQ(modeOf(tmp.path() / "new"), 0600u);
+    EXPECT_EQ(files.matchPermissions(tmp.text() + "exe", tmp.text() + "new", id),
+              testsupport::runningAsRoot() ? runtime::kKeptAll : runtime::kNotKeptOwner);
     EXPECT_EQ(modeOf(tmp.path() / "new"), 0750u);
     if (testsupport::runningAsRoot()) {
         struct stat st {};
@@ -472,10 +497,25 @@ TEST(PosixFileServices, OnlyARegularFileItselfIsARegularFile)
     fs::create_symlink("/dev/zero", tmp.path() / "zero");
     fs::create_symlink(tmp.path() / "nowhere", tmp.path() / "dangling");
     ASSERT_EQ(::mkfifo((tmp.path() / "pipe").c_str(), 0644), 0);
+    fs::create_hard_link(tmp.path() / "file", tmp.path() / "second");
     EXPECT_TRUE(files.isRegularFile(tmp.text() + "file"));
     for (const char* name : {"link", "zero", "dangling", "pipe", "missing", "file/below"})
         EXPECT_FALSE(files.isRegularFile(tmp.text() + name)) << name;
     EXPECT_FALSE(files.isRegularFile(tmp.text()));
+    // fileInfo: the entry itself, its links, and one identity for all its names.
+    const auto file = files.fileInfo(tmp.text() + "file");
+    ASSERT_TRUE(file.has_value());
+    EXPECT_TRUE(file->regular);
+    EXPECT_EQ(file->links, 2u);
+    EXPECT_EQ(files.fileInfo(tmp.text() + "second")->id, file->id);
+    for (const char* name : {"link", "zero", "dangling", "pipe"}) {
+        const auto other = files.fileInfo(tmp.text() + name);
+        ASSERT_TRUE(other.has_value()) << name;
+        EXPECT_FALSE(other->regular) << name;
+        EXPECT_NE(other->id, file->id) << name;
+    }
+    EXPECT_EQ(files.fileInfo(tmp.text() + "missing"), std::nullopt);
+    EXPECT_EQ(files.fileInfo(tmp.text() + "file/below"), std::nullopt);
 }
 
 TEST(PosixFileServices, AFolderIsLockedOnceAtATimeAcrossProcesses)
@@ -575,7 +615,9 @@ TEST(PosixFileServices, MatchPermissionsCarriesTheAclAttributesAndCapabilities)
         ASSERT_EQ(::chown(exe.c_str(), 65534, 65534), 0);
         ASSERT_EQ(::setxattr(exe.c_str(), "security.capability", caps.data(), caps.size(), 0), 0);
     }
-    files.matchPermissions(exe.string(), next.string());
+    const runtime::FileId id = idOf(files, next);
+    EXPECT_EQ(files.matchPermissions(exe.string(), next.string(), id),
+              root ? 0u : unsigned{runtime::kNotKeptOwner});
     EXPECT_EQ(attribute(next, "user.origin"), "vendor");
     EXPECT_EQ(attribute(next, "system.posix_acl_access"), acl);
     EXPECT_EQ(modeOf(next), modeOf(exe));
@@ -584,7 +626,7 @@ TEST(PosixFileServices, MatchPermissionsCarriesTheAclAttributesAndCapabilities)
     }
     // An old file without an ACL: the new one loses the ACL its folder gave it.
     ASSERT_EQ(::removexattr(exe.c_str(), "system.posix_acl_access"), 0);
-    files.matchPermissions(exe.string(), next.string());
+    files.matchPermissions(exe.string(), next.string(), id);
     EXPECT_EQ(attribute(next, "system.posix_acl_access"), std::nullopt);
     EXPECT_EQ(modeOf(next), modeOf(exe));
 }

@@ -308,6 +308,26 @@ TEST_F(WinServices, AFolderIsLockedOnceWhateverItsSpelling)
     });
     EXPECT_EQ(runtime::folderLockName(other), runtime::folderLockName(pathText(app) + "\\"));
     EXPECT_EQ(files.lockFolder(other), nullptr);
+    // The same folder on another drive letter: under Wine its path from the root drive Z:,
+    // on Windows a letter given to it for the test.
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    std::string drive;
+    if (unixName != nullptr) {
+        char* name = unixName(app.c_str());
+        ASSERT_NE(name, nullptr);
+        drive = std::string("Z:") + name;
+        ::HeapFree(::GetProcessHeap(), 0, name);
+        std::replace(drive.begin(), drive.end(), '/', '\\');
+    } else if (::DefineDosDeviceW(0, L"Q:", app.c_str())) {
+        drive = "Q:\\";
+    }
+    if (!drive.empty()) {
+        EXPECT_EQ(files.lockFolder(drive), nullptr) << drive;
+        if (unixName == nullptr)
+            ::DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"Q:", nullptr);
+    }
     EXPECT_NE(files.lockFolder(folder), nullptr); // another folder is free
     lock.reset();
     EXPECT_NE(files.lockFolder(other), nullptr);
@@ -321,6 +341,13 @@ TEST_F(WinServices, OnlyAPlainFileIsARegularFileAndNamesAreNotTraded)
     EXPECT_TRUE(files.isRegularFile(folder + "file"));
     EXPECT_FALSE(files.isRegularFile(folder + "folder"));
     EXPECT_FALSE(files.isRegularFile(folder + "missing"));
+    const auto file = files.fileInfo(folder + "file");
+    ASSERT_TRUE(file.has_value());
+    EXPECT_TRUE(file->regular);
+    EXPECT_EQ(file->links, 1u);
+    EXPECT_FALSE(files.fileInfo(folder + "folder")->regular);
+    EXPECT_NE(files.fileInfo(folder + "folder")->id, file->id);
+    EXPECT_FALSE(files.fileInfo(folder + "missing").has_value());
     EXPECT_FALSE(files.exchangeFiles(folder + "file", folder + "folder"));
     EXPECT_EQ(readFile(at("file")), "x");
 }
@@ -363,13 +390,27 @@ TEST_F(WinServices, TheNewExecutableTakesTheReadOnlyAttributeOfTheOldOne)
     writeFile(at("Orvalis.old"), "old");
     writeFile(at("Orvalis.ugx"), "new");
     setAttributes("Orvalis.old", FILE_ATTRIBUTE_READONLY);
-    files.matchPermissions(folder + "Orvalis.old", folder + "Orvalis.ugx");
+    const runtime::FileId id = files.fileInfo(folder + "Orvalis.ugx")->id;
+    EXPECT_EQ(files.matchPermissions(folder + "Orvalis.old", folder + "Orvalis.ugx", id), runtime::kKeptAll);
     EXPECT_TRUE(attributes("Orvalis.ugx") & FILE_ATTRIBUTE_READONLY);
     setAttributes("Orvalis.old", FILE_ATTRIBUTE_NORMAL);
-    files.matchPermissions(folder + "Orvalis.old", folder + "Orvalis.ugx");
+    files.matchPermissions(folder + "Orvalis.old", folder + "Orvalis.ugx", id);
     EXPECT_FALSE(attributes("Orvalis.ugx") & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(failureOf([&] { files.matchPermissions(folder + "none", folder + "Orvalis.ugx"); }),
+    EXPECT_EQ(failureOf([&] { files.matchPermissions(folder + "none", folder + "Orvalis.ugx", id); }),
               expected(53));
+    // Only the file checked, with no other name: not a second name of a file elsewhere, not
+    // another file put under the name since.
+    setAttributes("Orvalis.old", FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(::CreateHardLinkW(toWide(folder + "Linked").c_str(), toWide(folder + "Orvalis.ugx").c_str(),
+                                  nullptr));
+    EXPECT_EQ(failureOf([&] { files.matchPermissions(folder + "Orvalis.old", folder + "Linked", id); }),
+              expected(75));
+    fs::remove(at("Linked"));
+    fs::remove(at("Orvalis.ugx"));
+    writeFile(at("Orvalis.ugx"), "another");
+    EXPECT_EQ(failureOf([&] { files.matchPermissions(folder + "Orvalis.old", folder + "Orvalis.ugx", id); }),
+              expected(75));
+    EXPECT_FALSE(attributes("Orvalis.ugx") & FILE_ATTRIBUTE_READONLY);
 }
 
 TEST_F(WinServices, FoldersAreFlushedAndAMissingOneFails)

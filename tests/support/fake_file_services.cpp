@@ -80,6 +80,8 @@ const char* opName(Op op)
         return "exchangeFiles";
     case Op::IsRegularFile:
         return "isRegularFile";
+    case Op::FileInfo:
+        return "fileInfo";
     case Op::LockFolder:
         return "lockFolder";
     case Op::OpenToCopy:
@@ -194,6 +196,12 @@ bool FakeFileServices::isRegularFile(const std::string& path)
     return m_real.isRegularFile(path);
 }
 
+std::optional<runtime::FileInfo> FakeFileServices::fileInfo(const std::string& path)
+{
+    enter(Op::FileInfo, path);
+    return m_real.fileInfo(path);
+}
+
 std::unique_ptr<runtime::FolderLock> FakeFileServices::lockFolder(const std::string& folder)
 {
     enter(Op::LockFolder, folder);
@@ -221,10 +229,11 @@ std::unique_ptr<runtime::CopyTarget> FakeFileServices::createCopy(const std::str
     return copy;
 }
 
-void FakeFileServices::matchPermissions(const std::string& reference, const std::string& target)
+unsigned FakeFileServices::matchPermissions(const std::string& reference, const std::string& target,
+                                            const runtime::FileId& expected)
 {
     enter(Op::MatchPermissions, reference + " -> " + target);
-    m_real.matchPermissions(reference, target);
+    return m_real.matchPermissions(reference, target, expected);
 }
 
 void FakeFileServices::flushFolder(const std::string& folder)

@@ -21,6 +21,7 @@ enum class Op {
     ReplaceFile,
     ExchangeFiles,
     IsRegularFile,
+    FileInfo,
     LockFolder,
     OpenToCopy,
     CopyFile, ///< createCopy: a copy begun
@@ -93,11 +94,13 @@ public:
     void replaceFile(const std::string& from, const std::string& to) override;
     bool exchangeFiles(const std::string& a, const std::string& b) override;
     bool isRegularFile(const std::string& path) override;
+    std::optional<runtime::FileInfo> fileInfo(const std::string& path) override;
     std::unique_ptr<runtime::FolderLock> lockFolder(const std::string& folder) override;
     std::unique_ptr<runtime::BlockFile> openToCopy(const std::string& path) override;
     std::unique_ptr<runtime::CopyTarget> createCopy(const std::string& to,
                                                     const std::string& partPath) override;
-    void matchPermissions(const std::string& reference, const std::string& target) override;
+    unsigned matchPermissions(const std::string& reference, const std::string& target,
+                              const runtime::FileId& expected) override;
     void flushFolder(const std::string& folder) override;
     runtime::FileInUse fileInUse(const std::string& path) override;
     void appendText(const std::string& path, const std::string& text) override;

@@ -17,6 +17,7 @@ private slots:
     void folderChangeAfterTheClickInstallsTheClickedFile();
     void failedUpgradeKeepsTheWindowOpen();
     void upgradeLeftInPlaceByALateFailureIsNotSwappedAgain();
+    void interruptedUpgradeIsFinishedByOkNotByTheStart();
     void cancelTouchesNothing();
     void closingByTheTitleBarTouchesNothing();
 };
@@ -119,6 +120,21 @@ void TestWindowUpgrade::upgradeLeftInPlaceByALateFailureIsNotSwappedAgain()
     QVERIFY(f.dialogs.messages.back().starts_with("The upgrade is already in place"));
     QCOMPARE(f.files.calls(Op::RenameFile) + f.files.calls(Op::LinkFile), renames);
     QCOMPARE(f.files.calls(Op::CopyFile), 1);
+    QCOMPARE(testsupport::readFile(f.app / "Orvalis.exe"), std::string("new executable\n"));
+    QCOMPARE(testsupport::readFile(f.app / "Orvalis.old"), std::string("old executable\n"));
+}
+
+void TestWindowUpgrade::interruptedUpgradeIsFinishedByOkNotByTheStart()
+{
+    // What a crash between the two renames leaves on a drive without hard links.
+    WindowFixture f;
+    std::filesystem::rename(f.app / "Orvalis.exe", f.app / "Orvalis.old");
+    testsupport::writeFile(f.app / "Orvalis.ugx", "new executable\n");
+    f.start();
+    QVERIFY(!touchesFiles(f.files));
+    testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
+    QVERIFY(programEndsAfter([&] { QTest::mouseClick(f.pushButton("cmdOpenOK"), Qt::LeftButton); }));
+    QCOMPARE(f.dialogs.messages, (std::vector<std::string>{testsupport::kWarning, engine::kMsgCompleted}));
     QCOMPARE(testsupport::readFile(f.app / "Orvalis.exe"), std::string("new executable\n"));
     QCOMPARE(testsupport::readFile(f.app / "Orvalis.old"), std::string("old executable\n"));
 }
