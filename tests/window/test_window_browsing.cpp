@@ -2,8 +2,6 @@
 #include "support/reliability_log.h"
 #include "window_fixture.h"
 
-#include <QSignalSpy>
-
 using testsupport::Op;
 using testsupport::WindowFixture;
 
@@ -86,9 +84,7 @@ void TestWindowBrowsing::singleClickKeepsTheFolderAndRereadsTheFiles()
     WindowFixture f;
     f.start();
     testsupport::writeFile(f.app / "added.ugx", "");
-    QSignalSpy changes(f.dir1(), &toolkit::FolderListBox::change);
     testsupport::clickEntry(f.dir1(), QStringLiteral("downloads"));
-    QCOMPARE(changes.count(), 0);
     QCOMPARE(f.dir1()->path(), f.app.string());
     QCOMPARE(f.window->browseState().strBrowseFolder, f.app.string() + "/");
     QCOMPARE(testsupport::entries(f.fileList1()), names({"added.ugx", "older.UGX"}));

@@ -33,14 +33,14 @@ const Fault kFaults[] = {{53, "File not found"},
                          {70, "The device or resource is busy"},
                          {71, "Disk not ready"}};
 
-void doubleClickIfListed(toolkit::RowList* list, const QString& text)
+void doubleClickIfListed(qt::RowList* list, const QString& text)
 {
     const int row = testsupport::rowOf(list, text);
     if (row >= 0)
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, testsupport::entryPoint(list, row));
 }
 
-void clickIfListed(toolkit::RowList* list, const QString& text)
+void clickIfListed(qt::RowList* list, const QString& text)
 {
     const int row = testsupport::rowOf(list, text);
     if (row >= 0)
