@@ -1,7 +1,6 @@
 // The window frmFile on the Win32 toolkit: its layout, keys, start-up, browsing and the
 // upgrade, with the real controls driven by the messages the system sends them.
 
-#include "runtime/win32/win32_toolkit.h"
 #include "support/fake_file_services.h"
 #include "support/platform_file_services.h"
 #include "support/program.h"
@@ -9,6 +8,7 @@
 #include "support/temp_folder.h"
 #include "toolkit/win32/drive_list.h"
 #include "toolkit/win32/form.h"
+#include "toolkit/win32/toolkit.h"
 #include "window/frm_file.h"
 
 #include <memory>
