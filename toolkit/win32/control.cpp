@@ -63,4 +63,31 @@ DWORD Control::childStyle() const
     return style;
 }
 
+void Control::drawEntry(const DRAWITEMSTRUCT& item, int indent, HIMAGELIST icons, int icon,
+                        const std::wstring& text)
+{
+    const bool chosen = (item.itemState & ODS_SELECTED) != 0;
+    HDC dc = item.hDC;
+    RECT box = item.rcItem;
+    ::FillRect(dc, &box,
+               chosen ? ::GetSysColorBrush(COLOR_HIGHLIGHT)
+                      : palette().brush(definition().back, COLOR_WINDOW));
+    int x = box.left + 2 + indent;
+    if (icons != nullptr && icon >= 0) {
+        int width = 0;
+        int height = 0;
+        ::ImageList_GetIconSize(icons, &width, &height);
+        ::ImageList_Draw(icons, icon, dc, x, box.top + (box.bottom - box.top - height) / 2, ILD_TRANSPARENT);
+        x += width + 3;
+    }
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, chosen ? ::GetSysColor(COLOR_HIGHLIGHTTEXT)
+                              : Palette::colour(definition().fore, COLOR_WINDOWTEXT));
+    RECT textBox{x, box.top, box.right - 2, box.bottom};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textBox,
+                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0)
+        ::DrawFocusRect(dc, &box);
+}
+
 } // namespace win32

@@ -5,6 +5,7 @@
 #include "toolkit/form_definition.h"
 
 #include <commctrl.h>
+#include <string>
 
 namespace win32 {
 
@@ -46,6 +47,11 @@ protected:
     /// The height of an entry of a list that shows a picture from `icons` (or none) beside a
     /// line in `font`: the taller of the two, and a pixel above and below.
     int entryHeight(HFONT font, HIMAGELIST icons) const;
+    /// Draws an entry of an owner-drawn list: its background, highlighted when selected,
+    /// the picture `icon` of `icons` (none when -1) `indent` pixels in, the text cut short
+    /// with an ellipsis where it does not fit, and the focus rectangle.
+    void drawEntry(const DRAWITEMSTRUCT& item, int indent, HIMAGELIST icons, int icon,
+                   const std::wstring& text);
 
 private:
     const runtime::ControlDefinition& m_definition;

@@ -95,34 +95,14 @@ DriveList::Entry DriveList::entryFor(const runtime::Drive& drive)
 
 void DriveList::onDrawItem(const DRAWITEMSTRUCT& item)
 {
-    const bool chosen = (item.itemState & ODS_SELECTED) != 0;
-    HDC dc = item.hDC;
-    RECT box = item.rcItem;
-    ::FillRect(dc, &box,
-               chosen ? ::GetSysColorBrush(COLOR_HIGHLIGHT)
-                      : palette().brush(definition().back, COLOR_WINDOW));
     // The box itself shows the current drive; the dropped-down list each of its entries.
     const int row = item.itemID == static_cast<UINT>(-1) ? m_state.current() : static_cast<int>(item.itemID);
-    if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
+    if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size()) {
+        ::FillRect(item.hDC, &item.rcItem, palette().brush(definition().back, COLOR_WINDOW));
         return;
-    const Entry& entry = m_entries[static_cast<std::size_t>(row)];
-    int x = box.left + 2;
-    if (m_icons != nullptr && entry.icon >= 0) {
-        int width = 0;
-        int height = 0;
-        ::ImageList_GetIconSize(m_icons, &width, &height);
-        ::ImageList_Draw(m_icons, entry.icon, dc, x, box.top + (box.bottom - box.top - height) / 2,
-                         ILD_TRANSPARENT);
-        x += width + 3;
     }
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, chosen ? ::GetSysColor(COLOR_HIGHLIGHTTEXT)
-                              : Palette::colour(definition().fore, COLOR_WINDOWTEXT));
-    RECT textBox{x, box.top, box.right - 2, box.bottom};
-    ::DrawTextW(dc, entry.text.c_str(), static_cast<int>(entry.text.size()), &textBox,
-                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-    if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0)
-        ::DrawFocusRect(dc, &box);
+    const Entry& entry = m_entries[static_cast<std::size_t>(row)];
+    drawEntry(item, 0, m_icons, entry.icon, entry.text);
 }
 
 bool DriveList::onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -51,30 +51,7 @@ void FolderList::onDrawItem(const DRAWITEMSTRUCT& item)
     if (item.itemID == static_cast<UINT>(-1) || item.itemID >= rows.size())
         return;
     const runtime::FolderRow& row = rows[item.itemID];
-    const bool chosen = (item.itemState & ODS_SELECTED) != 0;
-    HDC dc = item.hDC;
-    RECT box = item.rcItem;
-    ::FillRect(dc, &box,
-               chosen ? ::GetSysColorBrush(COLOR_HIGHLIGHT)
-                      : palette().brush(definition().back, COLOR_WINDOW));
-    int x = box.left + 2 + row.level * m_indent;
-    if (m_icons != nullptr) {
-        int width = 0;
-        int height = 0;
-        ::ImageList_GetIconSize(m_icons, &width, &height);
-        const int y = box.top + (box.bottom - box.top - height) / 2;
-        ::ImageList_Draw(m_icons, row.open ? m_openIcon : m_closedIcon, dc, x, y, ILD_TRANSPARENT);
-        x += width + 3;
-    }
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, chosen ? ::GetSysColor(COLOR_HIGHLIGHTTEXT)
-                              : Palette::colour(definition().fore, COLOR_WINDOWTEXT));
-    RECT textBox{x, box.top, box.right - 2, box.bottom};
-    const std::wstring label = widen(row.label);
-    ::DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &textBox,
-                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-    if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0)
-        ::DrawFocusRect(dc, &box);
+    drawEntry(item, row.level * m_indent, m_icons, row.open ? m_openIcon : m_closedIcon, widen(row.label));
 }
 
 LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
