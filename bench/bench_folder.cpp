@@ -9,6 +9,7 @@
 
 #include "figures.h"
 #include "quiet_dialogs.h"
+#include "resource.h"
 #include "runtime/posix/posix_file_services.h"
 #include "toolkit/qt/file_list.h"
 #include "toolkit/qt/folder_list.h"
@@ -113,7 +114,7 @@ int main(int argc, char** argv)
         makeFolder(big, files, matching, folders);
         runtime::PosixFileServices services;
         bench::QuietDialogs dialogs;
-        qt::Toolkit qt;
+        qt::Toolkit qt{runtime::Program{ORVALIS_TITLE, ORVALIS_VERSION, nullptr, IDI_PROGRAM}};
         frmFile form(qt, services, dialogs);
         form.load();
         form.show();

@@ -11,6 +11,7 @@
 #include "disk.h"
 #include "engine/upgrade.h"
 #include "figures.h"
+#include "resource.h"
 #include "runtime/posix/posix_file_services.h"
 #include "toolkit/qt/file_list.h"
 #include "toolkit/qt/folder_list.h"
@@ -172,7 +173,7 @@ private:
     fs::path m_source{m_root / "downloads"};
     fs::path m_app{m_root / "app"};
     std::uint64_t m_size;
-    qt::Toolkit m_qt;
+    qt::Toolkit m_qt{runtime::Program{ORVALIS_TITLE, ORVALIS_VERSION, nullptr, IDI_PROGRAM}};
     BoxWatcher m_watcher;
 };
 
