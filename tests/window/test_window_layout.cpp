@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTimer>
+#include <QWindow>
 
 using testsupport::WindowFixture;
 
@@ -23,6 +25,7 @@ private slots:
     void screenReadersSeeNamesRolesAndLabels();
     void focusShowsOnListsAndPanel();
     void colours();
+    void theLoopEndsWhenTheWindowGoesByCancelOrTheTitleBar();
 };
 
 namespace {
@@ -287,6 +290,32 @@ void TestWindowLayout::colours()
     QCOMPARE(f.panel()->backgroundRole(), QPalette::Mid);
     QCOMPARE(f.panel()->frameStyle(), QFrame::Box | QFrame::Plain);
     QCOMPARE(f.control<QWidget>("lblOpenFileName")->foregroundRole(), QPalette::Text);
+}
+
+// Runs the toolkit's loop, as the program's start does, with `action` as the first thing
+// the user does; true when the loop ended because the last window went.
+static bool loopEndsAfter(qt::Toolkit& toolkit, const std::function<void()>& action)
+{
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(10'000);
+    QTimer::singleShot(0, action);
+    return toolkit.run() == 0 && guard.isActive();
+}
+
+void TestWindowLayout::theLoopEndsWhenTheWindowGoesByCancelOrTheTitleBar()
+{
+    WindowFixture f;
+    f.start();
+    testsupport::clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
+    QVERIFY(loopEndsAfter(f.qt, [&] { QTest::mouseClick(f.pushButton("cmdOpenCancel"), Qt::LeftButton); }));
+    QVERIFY(!f.form().isLoaded());
+    f.start();
+    // What the title bar's button does: the window system asks the window to close.
+    QVERIFY(loopEndsAfter(f.qt, [&] { f.form().windowHandle()->close(); }));
+    QVERIFY(!f.form().isLoaded());
+    QCOMPARE(f.files.calls(testsupport::Op::CopyFile), 0);
 }
 
 QTEST_MAIN(TestWindowLayout)
