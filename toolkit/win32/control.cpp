@@ -17,12 +17,9 @@ void Control::layout(int dpi, HFONT font)
 
 int Control::lineHeight(HFONT font) const
 {
-    HDC dc = ::GetDC(handle());
-    HGDIOBJ old = ::SelectObject(dc, font);
+    const FontDc dc(handle(), font);
     TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(handle(), dc);
+    ::GetTextMetricsW(dc.get(), &metrics);
     return metrics.tmHeight;
 }
 

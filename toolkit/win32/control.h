@@ -9,6 +9,26 @@
 
 namespace win32 {
 
+/// A window's device context with `font` chosen into it, for as long as the object lives:
+/// the font it had is put back and the context given back to the window, once.
+class FontDc {
+public:
+    FontDc(HWND hwnd, HFONT font) : m_hwnd(hwnd), m_dc(::GetDC(hwnd)), m_old(::SelectObject(m_dc, font)) {}
+    ~FontDc()
+    {
+        ::SelectObject(m_dc, m_old);
+        ::ReleaseDC(m_hwnd, m_dc);
+    }
+    FontDc(const FontDc&) = delete;
+    FontDc& operator=(const FontDc&) = delete;
+    HDC get() const { return m_dc; }
+
+private:
+    HWND m_hwnd;
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
+
 /// A control of a window built from its definition: a child of the window or of a panel,
 /// placed at its definition's twips at the window's dots per inch.
 class Control : public HandleOwner {

@@ -36,14 +36,13 @@ void Label::setCaption(const std::string& text)
 
 void Label::fitCaption()
 {
-    HDC dc = ::GetDC(handle());
-    HGDIOBJ old = ::SelectObject(dc, font());
     const std::wstring text = widen(m_caption);
     RECT fitted{0, 0, 0, 0};
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &fitted,
-                DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(handle(), dc);
+    {
+        const FontDc dc(handle(), font());
+        ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &fitted,
+                    DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+    }
     ::SetWindowPos(handle(), nullptr, 0, 0, fitted.right, fitted.bottom,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
