@@ -9,11 +9,12 @@
 
 #include "figures.h"
 #include "quiet_dialogs.h"
+#include "resource.h"
 #include "runtime/posix/posix_file_services.h"
-#include "runtime/qt/file_list_box.h"
-#include "runtime/qt/folder_list_box.h"
-#include "runtime/qt/qt_form.h"
-#include "runtime/qt/qt_toolkit.h"
+#include "toolkit/qt/file_list.h"
+#include "toolkit/qt/folder_list.h"
+#include "toolkit/qt/form.h"
+#include "toolkit/qt/toolkit.h"
 #include "window/frm_file.h"
 
 #include <chrono>
@@ -72,7 +73,7 @@ double readFolder(const std::string& folder, std::size_t expected)
     return took;
 }
 
-int rowOf(const toolkit::FolderListBox& list, const std::string& path)
+int rowOf(const qt::FolderList& list, const std::string& path)
 {
     for (int row = 0; row < list.count(); ++row) {
         if (list.entryPath(row) == path)
@@ -113,16 +114,16 @@ int main(int argc, char** argv)
         makeFolder(big, files, matching, folders);
         runtime::PosixFileServices services;
         bench::QuietDialogs dialogs;
-        toolkit::QtToolkit qt;
+        qt::Toolkit qt{runtime::Program{ORVALIS_TITLE, ORVALIS_VERSION, nullptr, IDI_PROGRAM}};
         frmFile form(qt, services, dialogs);
         form.load();
         form.show();
-        auto& window = dynamic_cast<toolkit::QtForm&>(form.form());
+        auto& window = dynamic_cast<qt::Form&>(form.form());
         QApplication::setActiveWindow(&window);
         if (!QTest::qWaitForWindowExposed(&window))
             throw std::runtime_error("the window was not shown");
-        auto* dir1 = window.findChild<toolkit::FolderListBox*>(QStringLiteral("Dir1"));
-        auto* fileList1 = window.findChild<toolkit::FileListBox*>(QStringLiteral("FileList1"));
+        auto* dir1 = window.findChild<qt::FolderList*>(QStringLiteral("Dir1"));
+        auto* fileList1 = window.findChild<qt::FileList*>(QStringLiteral("FileList1"));
         if (dir1 == nullptr || fileList1 == nullptr)
             throw std::runtime_error("the window has no Dir1 or FileList1");
 

@@ -11,11 +11,12 @@
 #include "disk.h"
 #include "engine/upgrade.h"
 #include "figures.h"
+#include "resource.h"
 #include "runtime/posix/posix_file_services.h"
-#include "runtime/qt/file_list_box.h"
-#include "runtime/qt/folder_list_box.h"
-#include "runtime/qt/qt_form.h"
-#include "runtime/qt/qt_toolkit.h"
+#include "toolkit/qt/file_list.h"
+#include "toolkit/qt/folder_list.h"
+#include "toolkit/qt/form.h"
+#include "toolkit/qt/toolkit.h"
 #include "window/frm_file.h"
 
 #include <cstdint>
@@ -81,7 +82,7 @@ void settle()
     }
 }
 
-QPoint pointOf(const toolkit::RowList& list, const QString& text)
+QPoint pointOf(const qt::RowList& list, const QString& text)
 {
     for (int row = 0; row < list.count(); ++row) {
         if (list.text(row) == text) {
@@ -115,12 +116,12 @@ public:
         frmFile window(m_qt, files);
         window.load(); // the warning box, closed by the watcher
         window.show();
-        auto& form = dynamic_cast<toolkit::QtForm&>(window.form());
+        auto& form = dynamic_cast<qt::Form&>(window.form());
         QApplication::setActiveWindow(&form);
         if (!QTest::qWaitForWindowExposed(&form))
             throw std::runtime_error("the window was not shown");
-        auto* dir1 = form.findChild<toolkit::FolderListBox*>(QStringLiteral("Dir1"));
-        auto* fileList1 = form.findChild<toolkit::FileListBox*>(QStringLiteral("FileList1"));
+        auto* dir1 = form.findChild<qt::FolderList*>(QStringLiteral("Dir1"));
+        auto* fileList1 = form.findChild<qt::FileList*>(QStringLiteral("FileList1"));
         auto* ok = form.findChild<QPushButton*>(QStringLiteral("cmdOpenOK"));
         if (dir1 == nullptr || fileList1 == nullptr || ok == nullptr)
             throw std::runtime_error("the window has no Dir1, FileList1 or cmdOpenOK");
@@ -172,7 +173,7 @@ private:
     fs::path m_source{m_root / "downloads"};
     fs::path m_app{m_root / "app"};
     std::uint64_t m_size;
-    toolkit::QtToolkit m_qt;
+    qt::Toolkit m_qt{runtime::Program{ORVALIS_TITLE, ORVALIS_VERSION, nullptr, IDI_PROGRAM}};
     BoxWatcher m_watcher;
 };
 

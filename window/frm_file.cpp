@@ -2,7 +2,7 @@
 
 #include "engine/folder_text.h"
 #include "frm_file_definition.h"
-#include "runtime/list_contents.h"
+#include "toolkit/list_contents.h"
 
 namespace {
 
@@ -74,6 +74,7 @@ void frmFile::show()
 
 void frmFile::Form_Load()
 {
+    // Loading is one action, as each event the toolkit delivers is.
     runtime::Actions::Scope action(m_actions);
     m_dialogs.msgBox(engine::kMsgWarning);
     lblHelp.setCaption(kHelp);
@@ -93,7 +94,6 @@ void frmFile::Form_Load()
 
 void frmFile::Drive1_Change()
 {
-    runtime::Actions::Scope action(m_actions);
     try {
         Dir1.goToDrive(Drive1.currentDrive());
     } catch (const runtime::Failure&) {
@@ -115,7 +115,6 @@ void frmFile::Drive1_Change()
 void frmFile::Dir1_Change()
 {
     // The file list reads the folder once, when the action that led here has ended.
-    runtime::Actions::Scope action(m_actions);
     m_state.strBrowseFolder = engine::FolderText(Dir1.path());
     FileList1.refresh();
     FileList1.setPath(m_state.strBrowseFolder);
@@ -124,13 +123,11 @@ void frmFile::Dir1_Change()
 
 void frmFile::Dir1_Click()
 {
-    runtime::Actions::Scope action(m_actions);
     Dir1_Change();
 }
 
 void frmFile::FileList1_Click()
 {
-    runtime::Actions::Scope action(m_actions);
     const std::string name = FileList1.fileName();
     m_form->setCaption(kCaptionChosen + name);
     m_state.strChosenFile = name;
@@ -142,7 +139,6 @@ void frmFile::FileList1_Click()
 
 void frmFile::cmdOpenOK_Click()
 {
-    runtime::Actions::Scope action(m_actions);
     if (m_upgradeInPlace) {
         m_dialogs.msgBox(kMsgAlreadyInPlace);
         return;
@@ -168,7 +164,6 @@ void frmFile::cmdOpenOK_Click()
 
 void frmFile::cmdOpenBack_Click()
 {
-    runtime::Actions::Scope action(m_actions);
     picFileOpen.hide();
     m_form->setCaption(kCaptionBack);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "engine/upgrade.h"
-#include "runtime/actions.h"
 #include "runtime/dialogs.h"
 #include "runtime/failure.h"
 #include "runtime/file_services.h"
-#include "runtime/toolkit.h"
+#include "toolkit/actions.h"
+#include "toolkit/toolkit.h"
 
 #include <memory>
 #include <string>

@@ -8,6 +8,7 @@ using runtime::ControlKind;
 using runtime::Font;
 
 constexpr const char* kSansSerif = "MS Sans Serif";
+constexpr Font kRegular825{kSansSerif, 8.25, 400};
 constexpr Font kBold825{kSansSerif, 8.25, 700};
 constexpr Font kBold975{kSansSerif, 9.75, 700};
 constexpr Font kRegular975{kSansSerif, 9.75, 400};
@@ -26,6 +27,7 @@ runtime::FormDefinition build()
         .caption = "Open Upgrade File From...",
         .clientWidth = 6105,
         .clientHeight = 4470,
+        .font = kRegular825,
         .controls =
             {
                 {.kind = ControlKind::Label,

@@ -4,7 +4,7 @@
 
 #include "engine/folder_text.h"
 #include "runtime/file_services.h"
-#include "runtime/list_contents.h"
+#include "toolkit/list_contents.h"
 
 #include <cstddef>
 #include <cstdint>

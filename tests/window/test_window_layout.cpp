@@ -1,9 +1,12 @@
+#include "window/frm_file_definition.h"
 #include "window_fixture.h"
 
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTimer>
+#include <QWindow>
 
 using testsupport::WindowFixture;
 
@@ -22,27 +25,10 @@ private slots:
     void screenReadersSeeNamesRolesAndLabels();
     void focusShowsOnListsAndPanel();
     void colours();
+    void theLoopEndsWhenTheWindowGoesByCancelOrTheTitleBar();
 };
 
 namespace {
-
-struct Placed {
-    const char* name;
-    QRect pixels; // an empty size: the control sizes itself, only its corner is fixed
-};
-
-// Twips divided by 15.
-const Placed kPlaced[] = {
-    {"lblHelp", {12, 0, 365, 37}},       {"lblDrive", {4, 44, 0, 0}},
-    {"Drive1", {0, 64, 149, 21}},        {"lblDir1", {4, 96, 0, 0}},
-    {"lblFileList1", {200, 96, 0, 0}},   {"Dir1", {4, 116, 181, 171}},
-    {"FileList1", {196, 116, 201, 175}}, {"picFileOpen", {92, 108, 225, 93}},
-    {"lblPointOpen", {8, 4, 0, 0}},      {"lblOpenFileName", {8, 24, 150, 16}},
-    {"cmdOpenOK", {8, 52, 57, 17}},      {"cmdOpenCancel", {72, 52, 53, 17}},
-    {"cmdOpenBack", {132, 52, 77, 17}},  {"txtSaveAs", {160, 64, 209, 21}},
-    {"cmdSaveAs", {376, 64, 25, 21}},    {"lblSaveAs", {164, 48, 0, 0}},
-    {"chkProp", {12, 72, 189, 17}},
-};
 
 QWidget* focusAfterTab()
 {
@@ -70,19 +56,21 @@ void TestWindowLayout::geometryOfEveryControl()
     QWidget& window = f.start();
     QCOMPARE(window.size(), QSize(407, 298));
     QCOMPARE(window.minimumSize(), window.maximumSize());
-    for (const auto& placed : kPlaced) {
-        auto* control = f.control<QWidget>(placed.name);
-        QVERIFY2(control != nullptr, placed.name);
-        if (placed.pixels.isEmpty()) {
-            QCOMPARE(control->pos(), placed.pixels.topLeft());
-            QVERIFY2(control->width() > 0 && control->height() > 0, placed.name);
+    // Each control where the definition puts it, in its container: twips divided by 15.
+    for (const auto& control : frmFileDefinition().controls) {
+        auto* widget = f.control<QWidget>(control.name);
+        QVERIFY2(widget != nullptr, control.name);
+        QWidget* container = control.container != nullptr ? f.control<QWidget>(control.container) : &window;
+        QCOMPARE(widget->parentWidget(), container);
+        const auto& t = control.geometry;
+        const QRect expected(t.left / 15, t.top / 15, t.width / 15, t.height / 15);
+        if (control.autoSize) { // a label that fits its caption keeps only its corner
+            QCOMPARE(widget->pos(), expected.topLeft());
+            QVERIFY2(widget->width() > 0 && widget->height() > 0, control.name);
         } else {
-            QCOMPARE(control->geometry(), placed.pixels);
+            QCOMPARE(widget->geometry(), expected);
         }
     }
-    QCOMPARE(f.control<QWidget>("cmdOpenOK")->parentWidget(), f.panel());
-    QCOMPARE(f.control<QWidget>("chkProp")->parentWidget(), f.panel());
-    QCOMPARE(f.control<QWidget>("txtSaveAs")->parentWidget(), &window);
 
     // A long name is cut off: the label keeps its size and nothing moves.
     testsupport::writeFile(f.app / (std::string(80, 'x') + ".ugx"), "");
@@ -142,21 +130,21 @@ void TestWindowLayout::fonts()
 {
     WindowFixture f;
     QWidget& window = f.start();
-    const auto check = [](const QWidget* w, double points, int weight) {
-        QCOMPARE(w->font().family(), QStringLiteral("MS Sans Serif"));
-        QCOMPARE(w->font().pointSizeF(), points);
-        QCOMPARE(w->font().weight(), weight);
+    // Each control in the font its definition names, or the window's.
+    const auto check = [](const QWidget* w, const runtime::Font& font) {
+        QVERIFY(w != nullptr);
+        QCOMPARE(w->font().family(), QString::fromLatin1(font.face));
+        QCOMPARE(w->font().pointSizeF(), font.points);
+        QCOMPARE(w->font().weight(), font.weight);
         QCOMPARE(w->font().italic(), false);
         QCOMPARE(w->font().underline(), false);
     };
-    check(&window, 8.25, QFont::Normal);
-    for (const char* name : {"lblDrive", "lblDir1", "lblFileList1", "lblSaveAs"})
-        check(f.control<QWidget>(name), 8.25, QFont::Bold);
-    check(f.control<QWidget>("lblPointOpen"), 9.75, QFont::Bold);
-    check(f.control<QWidget>("lblOpenFileName"), 9.75, QFont::Normal);
-    for (const char* name :
-         {"lblHelp", "Drive1", "Dir1", "FileList1", "cmdOpenOK", "cmdOpenBack", "cmdOpenCancel"})
-        check(f.control<QWidget>(name), 8.25, QFont::Normal);
+    const auto& definition = frmFileDefinition();
+    QVERIFY(definition.font.face != nullptr);
+    check(&window, definition.font);
+    for (const auto& control : definition.controls)
+        check(f.control<QWidget>(control.name),
+              control.font.face != nullptr ? control.font : definition.font);
     // Where the face is missing a sans-serif face stands in.
     QCOMPARE(window.font().styleHint(), QFont::SansSerif);
 }
@@ -302,6 +290,32 @@ void TestWindowLayout::colours()
     QCOMPARE(f.panel()->backgroundRole(), QPalette::Mid);
     QCOMPARE(f.panel()->frameStyle(), QFrame::Box | QFrame::Plain);
     QCOMPARE(f.control<QWidget>("lblOpenFileName")->foregroundRole(), QPalette::Text);
+}
+
+// Runs the toolkit's loop, as the program's start does, with `action` as the first thing
+// the user does; true when the loop ended because the last window went.
+static bool loopEndsAfter(qt::Toolkit& toolkit, const std::function<void()>& action)
+{
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(10'000);
+    QTimer::singleShot(0, action);
+    return toolkit.run() == 0 && guard.isActive();
+}
+
+void TestWindowLayout::theLoopEndsWhenTheWindowGoesByCancelOrTheTitleBar()
+{
+    WindowFixture f;
+    f.start();
+    testsupport::clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
+    QVERIFY(loopEndsAfter(f.qt, [&] { QTest::mouseClick(f.pushButton("cmdOpenCancel"), Qt::LeftButton); }));
+    QVERIFY(!f.form().isLoaded());
+    f.start();
+    // What the title bar's button does: the window system asks the window to close.
+    QVERIFY(loopEndsAfter(f.qt, [&] { f.form().windowHandle()->close(); }));
+    QVERIFY(!f.form().isLoaded());
+    QCOMPARE(f.files.calls(testsupport::Op::CopyFile), 0);
 }
 
 QTEST_MAIN(TestWindowLayout)

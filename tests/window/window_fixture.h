@@ -1,15 +1,16 @@
 #pragma once
 
 #include "runtime/posix/posix_file_services.h"
-#include "runtime/qt/drive_list_box.h"
-#include "runtime/qt/file_list_box.h"
-#include "runtime/qt/folder_list_box.h"
-#include "runtime/qt/qt_form.h"
-#include "runtime/qt/qt_toolkit.h"
-#include "runtime/qt/row_list.h"
 #include "support/fake_file_services.h"
+#include "support/program.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
+#include "toolkit/qt/drive_list.h"
+#include "toolkit/qt/file_list.h"
+#include "toolkit/qt/folder_list.h"
+#include "toolkit/qt/form.h"
+#include "toolkit/qt/row_list.h"
+#include "toolkit/qt/toolkit.h"
 #include "window/frm_file.h"
 
 #include <filesystem>
@@ -46,7 +47,7 @@ struct WindowFixture {
 
     /// Makes the window, loads it and shows it, as the program's start does; returns the
     /// window's widget.
-    toolkit::QtForm& start()
+    qt::Form& start()
     {
         window = std::make_unique<frmFile>(qt, files, dialogs);
         window->load();
@@ -57,15 +58,15 @@ struct WindowFixture {
         return form();
     }
 
-    toolkit::QtForm& form() const { return dynamic_cast<toolkit::QtForm&>(window->form()); }
+    qt::Form& form() const { return dynamic_cast<qt::Form&>(window->form()); }
 
     template <typename T> T* control(const char* name) const
     {
         return form().findChild<T*>(QString::fromLatin1(name));
     }
-    toolkit::DriveListBox* drive1() const { return control<toolkit::DriveListBox>("Drive1"); }
-    toolkit::FolderListBox* dir1() const { return control<toolkit::FolderListBox>("Dir1"); }
-    toolkit::FileListBox* fileList1() const { return control<toolkit::FileListBox>("FileList1"); }
+    qt::DriveList* drive1() const { return control<qt::DriveList>("Drive1"); }
+    qt::FolderList* dir1() const { return control<qt::FolderList>("Dir1"); }
+    qt::FileList* fileList1() const { return control<qt::FileList>("FileList1"); }
     QFrame* panel() const { return control<QFrame>("picFileOpen"); }
     QPushButton* pushButton(const char* name) const { return control<QPushButton>(name); }
 
@@ -75,12 +76,12 @@ struct WindowFixture {
     runtime::PosixFileServices real;
     FakeFileServices files{real};
     RecordingDialogs dialogs;
-    toolkit::QtToolkit qt;
+    qt::Toolkit qt{kProgram};
     std::unique_ptr<frmFile> window;
 };
 
 /// The row of `list` whose shown text is `text`, or -1.
-inline int rowOf(const toolkit::RowList* list, const QString& text)
+inline int rowOf(const qt::RowList* list, const QString& text)
 {
     for (int row = 0; row < list->count(); ++row) {
         if (list->text(row) == text)
@@ -90,20 +91,20 @@ inline int rowOf(const toolkit::RowList* list, const QString& text)
 }
 
 /// A point near the left end of an entry, where the panel never covers the folder list.
-inline QPoint entryPoint(const toolkit::RowList* list, int row)
+inline QPoint entryPoint(const qt::RowList* list, int row)
 {
     const QRect rect = list->rowRect(row);
     return QPoint(rect.left() + 12, rect.center().y());
 }
 
-inline void clickEntry(toolkit::RowList* list, const QString& text)
+inline void clickEntry(qt::RowList* list, const QString& text)
 {
     const int row = rowOf(list, text);
     QVERIFY2(row >= 0, qPrintable(QStringLiteral("no entry ") + text));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entryPoint(list, row));
 }
 
-inline void doubleClickEntry(toolkit::RowList* list, const QString& text)
+inline void doubleClickEntry(qt::RowList* list, const QString& text)
 {
     const int row = rowOf(list, text);
     QVERIFY2(row >= 0, qPrintable(QStringLiteral("no entry ") + text));
@@ -111,7 +112,7 @@ inline void doubleClickEntry(toolkit::RowList* list, const QString& text)
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, entryPoint(list, row));
 }
 
-inline QStringList entries(const toolkit::RowList* list)
+inline QStringList entries(const qt::RowList* list)
 {
     QStringList texts;
     for (int row = 0; row < list->count(); ++row)

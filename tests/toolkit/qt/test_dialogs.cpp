@@ -1,0 +1,107 @@
+#include "toolkit/qt/dialogs.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+class TestDialogs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setApplicationName(QStringLiteral("Orvalis Upgrade")); }
+    void messageBoxHasOkOnlyAndTheProgramsTitle();
+    void shortCopyShowsNoProgress();
+    void longCopyShowsProgressAndTakesNoInput();
+};
+
+void TestDialogs::messageBoxHasOkOnlyAndTheProgramsTitle()
+{
+    qt::Dialogs dialogs;
+    QString caption;
+    QString text;
+    int buttons = -1;
+    int width = 0;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box != nullptr);
+        caption = box->windowTitle();
+        width = box->width() - QFontMetrics(box->font()).horizontalAdvance(caption);
+        text = box->text();
+        buttons = static_cast<int>(box->buttons().size());
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    dialogs.msgBox("first line\r\nsecond line");
+    QCOMPARE(caption, QStringLiteral("Orvalis Upgrade"));
+    // Room for the caption beside the title bar's icon and close button, however short the text.
+    QVERIFY2(width >= 100, qPrintable(QString::number(width)));
+    QCOMPARE(text, QStringLiteral("first line\nsecond line"));
+    QCOMPARE(buttons, 1);
+}
+
+void TestDialogs::shortCopyShowsNoProgress()
+{
+    qt::Dialogs dialogs(std::chrono::milliseconds(60'000));
+    dialogs.copyProgress(runtime::CopyStage::Copying, 0, 100);
+    dialogs.copyProgress(runtime::CopyStage::Copying, 100, 100);
+    QCOMPARE(dialogs.progressBox(), nullptr);
+    dialogs.copyEnded();
+}
+
+void TestDialogs::longCopyShowsProgressAndTakesNoInput()
+{
+    QWidget window;
+    auto* button = new QPushButton(QStringLiteral("press"), &window);
+    window.resize(200, 100);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy presses(button, &QPushButton::clicked);
+
+    qt::Dialogs dialogs(std::chrono::milliseconds(20));
+    dialogs.setWindow(&window);
+    dialogs.copyProgress(runtime::CopyStage::Copying, 0, 1000);
+    QCOMPARE(dialogs.progressBox(), nullptr);
+    QTest::qWait(40);
+    dialogs.copyProgress(runtime::CopyStage::Copying, 250, 1000);
+    QWidget* box = dialogs.progressBox();
+    QVERIFY(box != nullptr);
+    QVERIFY(box->isVisible());
+    // The box draws what the policy says: the stage's text and the bar's place in the three.
+    using Policy = runtime::CopyProgressPolicy;
+    auto* bar = box->findChild<QProgressBar*>();
+    auto* label = box->findChild<QLabel*>();
+    QCOMPARE(bar->maximum(), Policy::kBarEnd);
+    QCOMPARE(bar->value(), Policy::barPosition(runtime::CopyStage::Copying, 250, 1000));
+    QCOMPARE(label->text(), QStringLiteral("Copying the upgrade file..."));
+
+    // Neither clicks, keys nor the title bar's close get through while the copy runs.
+    QTest::mouseClick(button, Qt::LeftButton);
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);
+    QVERIFY(!window.windowHandle()->close());
+    QVERIFY(window.isVisible());
+    QTest::qWait(50);
+    dialogs.copyProgress(runtime::CopyStage::Saving, 0, 1);
+    QCOMPARE(bar->value(), Policy::barPosition(runtime::CopyStage::Saving, 0, 1));
+    QCOMPARE(label->text(), QStringLiteral("Saving the upgrade file..."));
+    dialogs.copyProgress(runtime::CopyStage::Checking, 500, 1000);
+    QCOMPARE(bar->value(), Policy::barPosition(runtime::CopyStage::Checking, 500, 1000));
+    QCOMPARE(label->text(), QStringLiteral("Checking the copy..."));
+    dialogs.copyProgress(runtime::CopyStage::Checking, 1000, 1000);
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(presses.count(), 0);
+
+    dialogs.copyEnded();
+    QCOMPARE(dialogs.progressBox(), nullptr);
+    dialogs.copyEnded(); // ending twice is harmless
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(presses.count(), 1);
+}
+
+QTEST_MAIN(TestDialogs)
+#include "test_dialogs.moc"

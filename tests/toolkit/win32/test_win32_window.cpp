@@ -1,0 +1,466 @@
+// The window frmFile on the Win32 toolkit: its layout, keys, start-up, browsing and the
+// upgrade, with the real controls driven by the messages the system sends them.
+
+#include "support/fake_file_services.h"
+#include "support/platform_file_services.h"
+#include "support/program.h"
+#include "support/recording_dialogs.h"
+#include "support/temp_folder.h"
+#include "toolkit/win32/drive_list.h"
+#include "toolkit/win32/form.h"
+#include "toolkit/win32/toolkit.h"
+#include "window/frm_file.h"
+
+#include <memory>
+#include <oleacc.h>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::readFile;
+using testsupport::writeFile;
+
+const std::string kWarning = "WARNING!!! Please be sure that Orvalis has been\r\n"
+                             "shut down prior to continuing the upgrade process.";
+
+/// The toolkit with message boxes that are remembered instead of shown.
+class RecordingToolkit : public win32::Toolkit {
+public:
+    RecordingToolkit() : Toolkit(s_argc, nullptr, testsupport::kProgram) {}
+    runtime::Dialogs& dialogs() override { return recorded; }
+    testsupport::RecordingDialogs recorded;
+
+private:
+    static inline int s_argc = 0;
+};
+
+std::wstring textOf(HWND hwnd)
+{
+    wchar_t text[512] = {};
+    ::GetWindowTextW(hwnd, text, 512);
+    return text;
+}
+
+std::vector<std::wstring> rows(HWND list)
+{
+    std::vector<std::wstring> texts;
+    const auto count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT row = 0; row < count; ++row) {
+        wchar_t text[512] = {};
+        ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
+        texts.emplace_back(text);
+    }
+    return texts;
+}
+
+int rowOf(HWND list, const std::wstring& text)
+{
+    const auto all = rows(list);
+    for (std::size_t row = 0; row < all.size(); ++row) {
+        if (all[row] == text)
+            return static_cast<int>(row);
+    }
+    return -1;
+}
+
+/// A list's accessible object, as a screen reader gets it.
+IAccessible* accessibleOf(HWND list)
+{
+    IAccessible* object = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(list, OBJID_CLIENT, __uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&object))))
+        return nullptr;
+    return object;
+}
+
+/// What a screen reader reads of a list's rows: their names and states, child by child.
+struct ReadRows {
+    std::vector<std::wstring> names;
+    std::vector<LONG> states;
+};
+
+ReadRows readRows(HWND list)
+{
+    ReadRows read;
+    IAccessible* object = accessibleOf(list);
+    if (object == nullptr)
+        return read;
+    LONG count = 0;
+    object->get_accChildCount(&count);
+    for (LONG child = 1; child <= count; ++child) {
+        VARIANT id{};
+        id.vt = VT_I4;
+        id.lVal = child;
+        BSTR name = nullptr;
+        object->get_accName(id, &name);
+        read.names.emplace_back(name != nullptr ? name : L"");
+        ::SysFreeString(name);
+        VARIANT state{};
+        object->get_accState(id, &state);
+        read.states.push_back(state.vt == VT_I4 ? state.lVal : 0);
+    }
+    object->Release();
+    return read;
+}
+
+// What a mouse click on a row sends: press and release, on the left of the row, where the
+// panel never covers the folder list.
+void clickRow(HWND list, int row, bool twice = false)
+{
+    RECT box{};
+    ::SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&box));
+    const LPARAM at = MAKELPARAM(box.left + 12, (box.top + box.bottom) / 2);
+    ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+    if (twice) {
+        ::SendMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        ::SendMessageW(list, WM_LBUTTONUP, 0, at);
+    }
+}
+
+// Gives a key to the program's message handling, as its loop does.
+void press(win32::Toolkit& toolkit, UINT key, bool shift = false)
+{
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    ::SetKeyboardState(keys);
+    MSG msg{::GetFocus(), WM_KEYDOWN, key, 1, 0, {}};
+    toolkit.handle(msg);
+    msg.message = WM_KEYUP;
+    toolkit.handle(msg);
+    keys[VK_SHIFT] = 0;
+    ::SetKeyboardState(keys);
+}
+
+class Win32Window : public ::testing::Test {
+protected:
+    Win32Window()
+    {
+        app = tmp.mkdir("app");
+        downloads = tmp.mkdir("app/downloads");
+        writeFile(app / "Orvalis.exe", "old executable\n");
+        writeFile(app / "readme.txt", "text\n");
+        writeFile(app / "older.UGX", "an older upgrade\n");
+        tmp.mkdir("app/folder.ugx");
+        writeFile(downloads / "Orvalis.ugx", "new executable\n");
+        files.setAppFolder(testsupport::pathText(app));
+    }
+
+    void start()
+    {
+        window = std::make_unique<frmFile>(toolkit, files);
+        window->load();
+        window->show();
+    }
+
+    win32::Form& form() { return dynamic_cast<win32::Form&>(window->form()); }
+    HWND control(const char* name) { return form().handleOf(name); }
+    std::string caption() { return window->form().caption(); }
+
+    std::vector<std::string> visibleControls()
+    {
+        std::vector<std::string> shown;
+        for (const char* name :
+             {"lblHelp", "lblDrive", "Drive1", "lblDir1", "lblFileList1", "Dir1", "FileList1", "txtSaveAs",
+              "cmdSaveAs", "lblSaveAs", "picFileOpen", "lblPointOpen", "lblOpenFileName", "cmdOpenOK",
+              "cmdOpenCancel", "cmdOpenBack", "chkProp"}) {
+            if (::IsWindowVisible(control(name)))
+                shown.emplace_back(name);
+        }
+        return shown;
+    }
+
+    std::vector<std::string> tabRound(bool backwards)
+    {
+        std::vector<std::string> visited;
+        for (int step = 0; step < 8; ++step) {
+            press(toolkit, VK_TAB, backwards);
+            visited.push_back(nameOf(::GetFocus()));
+        }
+        return visited;
+    }
+
+    std::string nameOf(HWND hwnd)
+    {
+        for (const char* name : {"picFileOpen", "cmdOpenOK", "cmdOpenBack", "cmdOpenCancel", "FileList1",
+                                 "Dir1", "Drive1", "lblHelp"}) {
+            if (control(name) == hwnd)
+                return name;
+        }
+        return "?";
+    }
+
+    void clickFile(const std::wstring& name)
+    {
+        const int row = rowOf(control("FileList1"), name);
+        ASSERT_GE(row, 0);
+        clickRow(control("FileList1"), row);
+    }
+
+    testsupport::TempFolder tmp;
+    std::filesystem::path app;
+    std::filesystem::path downloads;
+    testsupport::PlatformFileServices real;
+    testsupport::FakeFileServices files{real};
+    RecordingToolkit toolkit;
+    std::unique_ptr<frmFile> window;
+};
+
+TEST_F(Win32Window, LaysOutTheDefinitionAt96DotsPerInch)
+{
+    start();
+    ASSERT_EQ(form().dpi(), 96);
+    RECT client{};
+    ::GetClientRect(form().handle(), &client);
+    EXPECT_EQ(client.right, 407);
+    EXPECT_EQ(client.bottom, 298);
+    const LONG style = ::GetWindowLongW(form().handle(), GWL_STYLE);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+
+    // Each control at its twips / 15 within its container; self-sizing labels keep their corner.
+    struct Expected {
+        const char* name;
+        RECT at;
+        bool fixedSize;
+    };
+    for (const Expected& e : std::vector<Expected>{{"lblHelp", {12, 0, 365, 37}, true},
+                                                   {"lblDrive", {4, 44, 35, 13}, false},
+                                                   {"Drive1", {0, 64, 149, 21}, true},
+                                                   {"lblFileList1", {200, 96, 113, 13}, false},
+                                                   {"Dir1", {4, 116, 181, 171}, true},
+                                                   {"FileList1", {196, 116, 201, 175}, true},
+                                                   {"picFileOpen", {92, 108, 225, 93}, true},
+                                                   {"lblOpenFileName", {8, 24, 150, 16}, true},
+                                                   {"cmdOpenOK", {8, 52, 57, 17}, true},
+                                                   {"cmdOpenBack", {132, 52, 77, 17}, true}}) {
+        HWND hwnd = control(e.name);
+        RECT box{};
+        ::GetWindowRect(hwnd, &box);
+        ::MapWindowPoints(HWND_DESKTOP, ::GetParent(hwnd), reinterpret_cast<POINT*>(&box), 2);
+        EXPECT_EQ(box.left, e.at.left) << e.name;
+        EXPECT_EQ(box.top, e.at.top) << e.name;
+        if (e.fixedSize) {
+            EXPECT_EQ(box.right - box.left, e.at.right) << e.name;
+            EXPECT_EQ(box.bottom - box.top, e.at.bottom) << e.name;
+        } else { // fitted to "MS Sans Serif" bold, which Wine makes a pixel wider a letter
+            EXPECT_NEAR(box.right - box.left, e.at.right, 10) << e.name;
+            EXPECT_NEAR(box.bottom - box.top, e.at.bottom, 3) << e.name;
+        }
+    }
+}
+
+TEST_F(Win32Window, ShowsTheControlsOfEachStateAndThePanelAboveTheLists)
+{
+    start();
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(visibleControls(),
+              (Names{"lblHelp", "lblDrive", "Drive1", "lblDir1", "lblFileList1", "Dir1", "FileList1"}));
+    EXPECT_EQ(nameOf(::GetFocus()), "FileList1");
+
+    ::SendMessageW(control("Dir1"), LB_SETCURSEL, static_cast<WPARAM>(rowOf(control("Dir1"), L"downloads")),
+                   0);
+    clickRow(control("Dir1"), rowOf(control("Dir1"), L"downloads"), true);
+    clickFile(L"Orvalis.ugx");
+    EXPECT_EQ(visibleControls(), (Names{"lblHelp", "lblDrive", "Drive1", "lblDir1", "lblFileList1", "Dir1",
+                                        "FileList1", "picFileOpen", "lblPointOpen", "lblOpenFileName",
+                                        "cmdOpenOK", "cmdOpenCancel", "cmdOpenBack"}));
+    EXPECT_EQ(textOf(control("picFileOpen")), L"Upgrade with this file...");
+    // Where "OK" lies over the folder list, the panel and its button are what the mouse hits.
+    POINT overList{(1500 + 2355) / 2 / 15, (2400 + 2655) / 2 / 15};
+    HWND hit = ::ChildWindowFromPointEx(form().handle(), overList, CWP_SKIPINVISIBLE);
+    ASSERT_EQ(hit, control("picFileOpen"));
+    ::MapWindowPoints(form().handle(), hit, &overList, 1);
+    EXPECT_EQ(::ChildWindowFromPointEx(hit, overList, CWP_SKIPINVISIBLE), control("cmdOpenOK"));
+}
+
+TEST_F(Win32Window, TabFollowsTheTabIndexesAndEnterOrEscapePressNothing)
+{
+    start();
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(tabRound(false),
+              (Names{"Dir1", "Drive1", "FileList1", "Dir1", "Drive1", "FileList1", "Dir1", "Drive1"}));
+
+    ::SetFocus(control("FileList1"));
+    press(toolkit, VK_SPACE); // selects the file: a click
+    ASSERT_EQ(caption(), "Open... older.UGX");
+    ::SetFocus(control("FileList1"));
+    EXPECT_EQ(tabRound(true), (Names{"cmdOpenCancel", "cmdOpenBack", "cmdOpenOK", "picFileOpen", "Drive1",
+                                     "Dir1", "FileList1", "cmdOpenCancel"}));
+    EXPECT_EQ(tabRound(false), (Names{"FileList1", "Dir1", "Drive1", "picFileOpen", "cmdOpenOK",
+                                      "cmdOpenBack", "cmdOpenCancel", "FileList1"}));
+
+    for (const char* focus : {"FileList1", "Dir1", "picFileOpen"}) {
+        ::SetFocus(control(focus));
+        press(toolkit, VK_RETURN);
+        press(toolkit, VK_ESCAPE);
+        EXPECT_TRUE(window->form().isLoaded()) << focus;
+        EXPECT_EQ(caption(), "Open... older.UGX") << focus;
+        EXPECT_TRUE(::IsWindowVisible(control("picFileOpen"))) << focus;
+    }
+    EXPECT_EQ(toolkit.recorded.messages.size(), 1u); // the warning only: no upgrade was tried
+
+    ::SetFocus(control("cmdOpenBack"));
+    press(toolkit, VK_RETURN); // a focused button is pressed
+    EXPECT_FALSE(::IsWindowVisible(control("picFileOpen")));
+    EXPECT_EQ(caption(), "Open File From...");
+    EXPECT_EQ(nameOf(::GetFocus()), "FileList1"); // the focus did not vanish with the panel
+}
+
+TEST_F(Win32Window, StartsOnTheApplicationFolderAndBrowsesWithOneReadPerAction)
+{
+    start();
+    ASSERT_FALSE(toolkit.recorded.messages.empty());
+    EXPECT_EQ(toolkit.recorded.messages.front(), kWarning);
+    const std::string appText = testsupport::pathText(app);
+    EXPECT_EQ(window->form().folderList("Dir1").path(), appText);
+    EXPECT_EQ(rows(control("FileList1")), std::vector<std::wstring>{L"older.UGX"});
+    EXPECT_EQ(textOf(control("lblHelp")), L"Browse to the upgrade file that you've saved and click on it.\r\n"
+                                          L"Once selected, click OK to start the upgrade process.");
+
+    HWND dir1 = control("Dir1");
+    const int row = rowOf(dir1, L"downloads");
+    ASSERT_GE(row, 0);
+    clickRow(dir1, row);
+    EXPECT_EQ(window->form().folderList("Dir1").path(), appText); // a single click stays
+    EXPECT_EQ(::SendMessageW(dir1, LB_GETCURSEL, 0, 0), row);
+
+    const int readsBefore = files.calls(testsupport::Op::ListFolder);
+    clickRow(dir1, row, true);
+    const std::string downloadsText = appText + "\\downloads";
+    EXPECT_EQ(window->form().folderList("Dir1").path(), downloadsText);
+    EXPECT_EQ(window->form().fileList("FileList1").shownPath(), downloadsText);
+    EXPECT_EQ(rows(control("FileList1")), std::vector<std::wstring>{L"Orvalis.ugx"});
+    // The click of the double click reads the folder shown, the opening the new one once.
+    EXPECT_EQ(files.calls(testsupport::Op::ListFolder) - readsBefore, 2);
+    EXPECT_EQ(window->browseState().strBrowseFolder, downloadsText + "\\");
+}
+
+TEST_F(Win32Window, ScreenReadersReadTheRowsOfBothListsFromTheLists)
+{
+    writeFile(app / L"Mise \u00e0 jour.ugx", "another upgrade\n");
+    start();
+    HWND fileList = control("FileList1");
+    EXPECT_EQ(readRows(fileList).names, (std::vector<std::wstring>{L"Mise \u00e0 jour.ugx", L"older.UGX"}));
+    clickFile(L"older.UGX");
+    const ReadRows read = readRows(fileList);
+    ASSERT_EQ(read.states.size(), 2u);
+    EXPECT_EQ(read.states[0] & STATE_SYSTEM_SELECTED, 0);
+    EXPECT_NE(read.states[1] & STATE_SYSTEM_SELECTED, 0);
+    const ReadRows folders = readRows(control("Dir1"));
+    EXPECT_EQ(folders.names, rows(control("Dir1")));
+    ASSERT_FALSE(folders.names.empty());
+    EXPECT_EQ(folders.names.back(), L"folder.ugx");
+
+    // The reader finds a row where it shows, and choosing a row is a click on it.
+    IAccessible* object = accessibleOf(fileList);
+    ASSERT_NE(object, nullptr);
+    VARIANT row{};
+    row.vt = VT_I4;
+    row.lVal = 2;
+    LONG x = 0, y = 0, width = 0, height = 0;
+    EXPECT_EQ(object->accLocation(&x, &y, &width, &height, row), S_OK);
+    VARIANT hit{};
+    EXPECT_EQ(object->accHitTest(x + width / 2, y + height / 2, &hit), S_OK);
+    EXPECT_EQ(hit.lVal, 2);
+    row.lVal = 1;
+    EXPECT_EQ(object->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, row), S_OK);
+    for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
+        toolkit.handle(msg);
+    EXPECT_EQ(caption(), "Open... Mise \xc3\xa0 jour.ugx");
+
+    // Held past the window, the object reaches nothing.
+    ::SendMessageW(control("cmdOpenCancel"), BM_CLICK, 0, 0);
+    ASSERT_FALSE(::IsWindow(fileList));
+    LONG count = 0;
+    EXPECT_EQ(object->get_accChildCount(&count), RPC_E_DISCONNECTED);
+    object->Release();
+}
+
+TEST_F(Win32Window, UpgradesWithTheChosenFileAndUnloads)
+{
+    start();
+    clickRow(control("Dir1"), rowOf(control("Dir1"), L"downloads"), true);
+    clickFile(L"Orvalis.ugx");
+    EXPECT_EQ(caption(), "Open... Orvalis.ugx");
+    EXPECT_EQ(textOf(control("lblOpenFileName")), L"Orvalis.ugx");
+    ::SendMessageW(control("cmdOpenBack"), BM_CLICK, 0, 0);
+    EXPECT_FALSE(::IsWindowVisible(control("picFileOpen")));
+    clickFile(L"Orvalis.ugx"); // the same file again
+    ASSERT_TRUE(::IsWindowVisible(control("picFileOpen")));
+    ::SendMessageW(control("cmdOpenBack"), BM_CLICK, 0, 0);
+    ::SendMessageW(control("FileList1"), WM_CHAR, L'o', 0); // its first letter, in another case
+    ASSERT_TRUE(::IsWindowVisible(control("picFileOpen")));
+
+    ::SendMessageW(control("cmdOpenOK"), BM_CLICK, 0, 0);
+    EXPECT_EQ(toolkit.recorded.messages.back(), "Upgrade successful.");
+    EXPECT_FALSE(window->form().isLoaded());
+    EXPECT_EQ(toolkit.run(), 0); // nothing left to run
+    EXPECT_EQ(readFile(app / "Orvalis.exe"), "new executable\n");
+    EXPECT_EQ(readFile(app / "Orvalis.old"), "old executable\n");
+}
+
+TEST_F(Win32Window, CancelAndTheTitleBarUnloadWithoutTouchingAFile)
+{
+    start();
+    clickFile(L"older.UGX");
+    ::SendMessageW(control("cmdOpenCancel"), BM_CLICK, 0, 0);
+    EXPECT_FALSE(window->form().isLoaded());
+
+    start();
+    ::SendMessageW(form().handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(window->form().isLoaded());
+    EXPECT_EQ(testsupport::listNames(app), (std::vector<std::string>{"Orvalis.exe", "downloads", "folder.ugx",
+                                                                     "older.UGX", "readme.txt"}));
+}
+
+TEST_F(Win32Window, AnUnavailableDriveSaysSoAndGoesBackToTheApplicationDrive)
+{
+    files.addUnreadyDrive({"Q:", "Q:\\"});
+    start();
+    HWND drive1 = control("Drive1");
+    auto& drives = static_cast<win32::DriveList&>(window->form().driveList("Drive1"));
+    const runtime::Drive appDrive = drives.currentDrive();
+    int q = -1;
+    for (int row = 0; row < drives.count(); ++row) {
+        if (drives.entryText(row) == L"q:")
+            q = row;
+    }
+    ASSERT_GE(q, 0);
+    ::SendMessageW(drive1, CB_SETCURSEL, static_cast<WPARAM>(q), 0);
+    ::SendMessageW(form().handle(), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(drive1), CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(drive1));
+    EXPECT_EQ(toolkit.recorded.messages.back(), "This Drive is currently unavailable.");
+    EXPECT_EQ(drives.currentDrive(), appDrive);
+    EXPECT_EQ(window->form().fileList("FileList1").shownPath(), window->form().folderList("Dir1").path());
+}
+
+// The real box, answered from a timer on this thread as a user would close it.
+std::wstring g_seenText;
+std::wstring g_seenCaption;
+
+void CALLBACK answerBox(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND box = ::FindWindowW(L"#32770", nullptr);
+    if (box == nullptr || ::GetWindowThreadProcessId(box, nullptr) != ::GetCurrentThreadId())
+        return;
+    ::KillTimer(nullptr, timer);
+    g_seenCaption = textOf(box);
+    g_seenText = textOf(::GetDlgItem(box, 0xFFFF));
+    ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+}
+
+TEST(Dialogs, ShowAModalBoxWithTheApplicationsTitle)
+{
+    int argc = 0;
+    win32::Toolkit toolkit(argc, nullptr, testsupport::kProgram);
+    ::SetTimer(nullptr, 0, 50, answerBox);
+    toolkit.dialogs().msgBox("This Drive is currently unavailable.");
+    EXPECT_EQ(g_seenCaption, L"Orvalis Upgrade");
+    EXPECT_EQ(g_seenText, L"This Drive is currently unavailable.");
+}
+
+} // namespace

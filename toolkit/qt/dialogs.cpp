@@ -1,0 +1,100 @@
+#include "dialogs.h"
+
+#include "display_text.h"
+#include "input_blocker.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace qt {
+
+namespace {
+
+// Room a title bar needs beside its caption: the icon and the close button.
+constexpr int kTitleBarExtra = 120;
+
+} // namespace
+
+Dialogs::Dialogs(std::chrono::milliseconds delay) : m_policy(delay) {}
+
+Dialogs::~Dialogs()
+{
+    delete m_box.data();
+}
+
+void Dialogs::msgBox(const std::string& text)
+{
+    QWidget* parent = (m_window && m_window->isVisible()) ? m_window.data() : nullptr;
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), DisplayText(text), QMessageBox::Ok,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setEscapeButton(QMessageBox::Ok);
+    // Wide enough for the whole caption, which a window manager would otherwise cut short.
+    const int wanted = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) + kTitleBarExtra;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
+    box.exec();
+}
+
+void Dialogs::copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total)
+{
+    const auto view = m_policy.report(stage, done, total, runtime::CopyProgressPolicy::Clock::now());
+    if (!view)
+        return;
+    if (!m_box)
+        showBox();
+    m_bar->setValue(view->bar);
+    m_label->setText(QString::fromUtf8(view->text));
+    // Draws the box and the window under it; the blocker throws away whatever input
+    // arrives meanwhile.
+    QCoreApplication::processEvents();
+}
+
+void Dialogs::copyEnded()
+{
+    m_policy.ended();
+    m_bar = nullptr;
+    m_label = nullptr;
+    delete m_box.data();
+    m_blocker.reset();
+}
+
+QWidget* Dialogs::progressBox() const
+{
+    return m_box.data();
+}
+
+void Dialogs::showBox()
+{
+    m_blocker = std::make_unique<InputBlocker>();
+    QWidget* parent = (m_window && m_window->isVisible()) ? m_window.data() : nullptr;
+    m_box = new QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint);
+    m_box->setObjectName(QStringLiteral("copyProgress"));
+    auto* frame = new QFrame(m_box.data());
+    frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_label = new QLabel(frame);
+    m_bar = new QProgressBar(frame);
+    m_bar->setRange(0, runtime::CopyProgressPolicy::kBarEnd);
+    auto* inner = new QVBoxLayout(frame);
+    inner->addWidget(m_label);
+    inner->addWidget(m_bar);
+    auto* outer = new QVBoxLayout(m_box.data());
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(frame);
+    m_box->setFixedWidth(260);
+    m_box->adjustSize();
+    if (parent != nullptr) {
+        const QRect over = parent->frameGeometry();
+        m_box->move(over.center() - QPoint(m_box->width() / 2, m_box->height() / 2));
+    }
+    m_box->show();
+}
+
+} // namespace qt

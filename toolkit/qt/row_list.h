@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+
+#include <QListView>
+
+namespace qt {
+
+/// A list whose rows the list itself describes: it says how many there are and gives each
+/// row's text when the row is drawn or read. No item is made per row, so a folder of many
+/// thousands of entries shows about as fast as it is read. Single selection, rows of one
+/// height, and a frame in the highlight colour while it has the focus.
+class RowList : public QListView {
+    Q_OBJECT
+
+public:
+    explicit RowList(QWidget* parent = nullptr);
+
+    int count() const;
+    /// The text shown in `row`; empty when there is no such row.
+    QString text(int row) const;
+    /// Where `row` is drawn, in the viewport's coordinates.
+    QRect rowRect(int row) const;
+    void scrollToRow(int row);
+    /// The row with the focus outline, or -1.
+    int currentRow() const;
+    void setCurrentRow(int row);
+    /// The current row when it is also selected, else -1.
+    int selectedRow() const;
+    void selectCurrentRow();
+
+signals:
+    /// A row was clicked, or double-clicked.
+    void rowClicked(int row);
+    void rowDoubleClicked(int row);
+
+protected:
+    /// The text of `row`, which is in range.
+    virtual QString rowText(int row) const = 0;
+    /// Runs `replace`, which changes what the rows are and returns how many there are now;
+    /// the list then shows them, asking rowText() afresh, with nothing selected.
+    void replaceRows(const std::function<int()>& replace);
+
+    void paintEvent(QPaintEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    class Rows;
+    Rows* m_rows;
+};
+
+} // namespace qt

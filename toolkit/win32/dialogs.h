@@ -1,0 +1,39 @@
+#pragma once
+
+#include "runtime/dialogs.h"
+#include "toolkit/copy_progress.h"
+#include "toolkit/toolkit.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <windows.h>
+
+namespace win32 {
+
+class CopyProgress;
+
+/// Message boxes and the progress of a copy, over the window shown last.
+class Dialogs : public runtime::Dialogs {
+public:
+    /// `owner` answers the window the boxes open over, or null before one is shown. Every
+    /// box has the program's title as its caption and, where the executable has it, its icon.
+    Dialogs(const runtime::Program& program, std::function<HWND()> owner);
+    ~Dialogs() override;
+
+    void msgBox(const std::string& text) override;
+    /// Shows the progress when the policy says so, and keeps the windows painting while the
+    /// copy runs; the user's input meanwhile is thrown away.
+    void copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) override;
+    void copyEnded() override;
+
+private:
+    std::wstring m_title;
+    int m_icon;
+    std::function<HWND()> m_owner;
+    std::unique_ptr<CopyProgress> m_progress;
+    runtime::CopyProgressPolicy m_policy;
+};
+
+} // namespace win32
