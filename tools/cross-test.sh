@@ -166,6 +166,8 @@ cli() {
     [[ "$(cat "$folder/Orvalis.old")" == "old executable" && $(stat -c %s "$folder/Orvalis.exe") == $((256 << 20)) ]] ||
         { echo "FAIL: not upgraded"; fails=$((fails + 1)); }
     grep -q "outcome: upgraded (exit code 0)" "$folder/log.txt" || { echo "FAIL: no outcome in the log"; fails=$((fails + 1)); }
+    expect 10 /upgrade saved /quiet # the same upgrade again: nothing changes
+    [[ "$(cat "$folder/Orvalis.old")" == "old executable" ]] || { echo "FAIL: run again, the old version went"; fails=$((fails + 1)); }
     expect 0 -restore --quiet
     [[ "$(cat "$folder/Orvalis.exe")" == "old executable" ]] || { echo "FAIL: not put back"; fails=$((fails + 1)); }
     layout
