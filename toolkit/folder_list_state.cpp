@@ -43,6 +43,12 @@ void FolderListState::open(int row)
         setPath(target);
     } catch (const Failure& failure) {
         openFailed.raise(target, failure);
+        // The row that failed is most likely gone: read the current folder again, so the
+        // list stops offering it. When even that fails, the list stays as it was.
+        try {
+            setPath(m_path);
+        } catch (const Failure&) {
+        }
     }
 }
 

@@ -35,7 +35,8 @@ public:
     /// Goes to the drive's current folder, as setPath does.
     void goToDrive(const Drive& drive);
     /// The user opened `row`, by a double click or Enter: one action, whose file list
-    /// shares the read. A folder that cannot be read raises openFailed instead.
+    /// shares the read. A folder that cannot be read raises openFailed instead, and then the
+    /// current folder is read again, so a folder deleted meanwhile leaves the list.
     void open(int row);
 
     UserEvent<> change;

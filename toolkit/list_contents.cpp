@@ -178,6 +178,11 @@ std::vector<FolderRow> FolderRows(const std::string& path, const std::vector<Fol
     return rows;
 }
 
+std::string FolderRowDescription(const FolderRow& row)
+{
+    return std::string(row.open ? "open" : "closed") + ", level " + std::to_string(row.level + 1);
+}
+
 std::vector<std::string> FileNames(const std::vector<FolderEntry>& entries, const std::string& pattern)
 {
     // The matches are sorted as pointers and copied once, in order.

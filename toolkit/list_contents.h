@@ -27,6 +27,28 @@ struct FolderRow {
     bool open{false};  ///< the root and the folders down to the current one are open
 };
 
+/// What a screen reader says of a folder row besides its name, since the list is a tree
+/// only to the eye: "open, level 1" for the root, "closed, level 3" for a subfolder of a
+/// folder one below the root. Levels count from 1, as readers say them.
+std::string FolderRowDescription(const FolderRow& row);
+
+/// Where typing a letter goes in a list of `rows` rows whose caret is at `caret` (-1: none):
+/// the first row after the caret, going round, for which `startsWithIt(row)` holds; -1 when
+/// none does. Each letter moves on from the caret, so the same letter typed again goes to
+/// the next row that starts with it, however quickly it comes.
+template <typename StartsWithIt> int NextStartingWith(int caret, int rows, StartsWithIt startsWithIt)
+{
+    if (rows <= 0)
+        return -1;
+    const int from = caret >= 0 && caret < rows ? caret : -1;
+    for (int i = 1; i <= rows; ++i) {
+        const int row = (from + i + rows) % rows;
+        if (startsWithIt(row))
+            return row;
+    }
+    return -1;
+}
+
 /// What the folder list shows at `path` (trimmed): the folders from the root down to it,
 /// open, then its subfolders from `entries`, closed, sorted with NameLess. Files and
 /// hidden folders are left out.

@@ -64,6 +64,33 @@ TEST(ListContents, PatternsIgnoreLetterCaseAndNamesSortWithoutIt)
     EXPECT_EQ(labels, many);
 }
 
+TEST(ListContents, RowsTellReadersTheirPlaceInTheTreeAndTypedLettersMoveOn)
+{
+    const auto rows = runtime::FolderRows(std::string(1, runtime::kFolderSeparator) + "home" +
+                                              runtime::kFolderSeparator + "user",
+                                          {{"docs", true, false}});
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(runtime::FolderRowDescription(rows[0]), "open, level 1");
+    EXPECT_EQ(runtime::FolderRowDescription(rows[2]), "open, level 3");
+    EXPECT_EQ(runtime::FolderRowDescription(rows[3]), "closed, level 4");
+
+    // "tmp", "Tools", "x", "tar": each t moves on from the caret, round the end, however fast.
+    const std::vector<std::string> names{"tmp", "Tools", "x", "tar"};
+    const auto next = [&](int caret, char letter) {
+        return runtime::NextStartingWith(caret, static_cast<int>(names.size()), [&](int row) {
+            return (names[static_cast<std::size_t>(row)][0] | 0x20) == letter;
+        });
+    };
+    EXPECT_EQ(next(-1, 't'), 0);
+    EXPECT_EQ(next(0, 't'), 1);
+    EXPECT_EQ(next(1, 't'), 3);
+    EXPECT_EQ(next(3, 't'), 0);
+    EXPECT_EQ(next(2, 'x'), 2); // the only one: stays
+    EXPECT_EQ(next(9, 't'), 0); // a caret out of range counts as none
+    EXPECT_EQ(next(0, 'q'), -1);
+    EXPECT_EQ(runtime::NextStartingWith(-1, 0, [](int) { return true; }), -1);
+}
+
 struct Folders {
     testsupport::TempFolder tmp;
     testsupport::PlatformFileServices real;
@@ -172,17 +199,28 @@ TEST(ListStates, TheFolderListShowsTheTreeAndOpensARowAsOneAction)
     EXPECT_EQ(list.path(), f.text(f.tmp.path() / "top" / "alpha"));
     EXPECT_EQ(f.files.calls(Op::ListFolder), reads + 1);
 
-    // A folder that cannot be read: open says so and stays; setPath fails and stays.
+    // A folder that cannot be read: open says so, stays, and lists its folder again, so the
+    // dead row goes and the current folder is the current row; setPath fails and stays.
     list.setPath(top);
     std::filesystem::remove_all(f.tmp.path() / "top" / "alpha");
     list.open(static_cast<int>(depth));
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].first, f.text(f.tmp.path() / "top" / "alpha"));
     EXPECT_EQ(list.path(), top);
+    ASSERT_EQ(rows.size(), depth + 2);
+    EXPECT_EQ(rows[depth].label, "Beta");
+    EXPECT_EQ(current, static_cast<int>(depth) - 1);
+    // When the folder itself has gone too, the list stays as it was.
+    std::filesystem::rename(f.tmp.path() / "top", f.tmp.path() / "moved");
+    list.open(static_cast<int>(depth));
+    EXPECT_EQ(failures.size(), 2u);
+    EXPECT_EQ(list.path(), top);
+    EXPECT_EQ(rows.size(), depth + 2);
+    std::filesystem::rename(f.tmp.path() / "moved", f.tmp.path() / "top");
     EXPECT_THROW(list.setPath(top + runtime::kFolderSeparator + "missing"), runtime::Failure);
     EXPECT_EQ(list.path(), top);
     list.open(-1); // no row: nothing happens
-    EXPECT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures.size(), 2u);
 }
 
 TEST(ListStates, TheDriveListStartsOnTheStartDriveAndRaisesOnlyRealChanges)

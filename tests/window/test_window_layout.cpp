@@ -249,6 +249,46 @@ void TestWindowLayout::screenReadersSeeNamesRolesAndLabels()
     const auto relations = QAccessible::queryAccessibleInterface(f.drive1())->relations(QAccessible::Label);
     QCOMPARE(relations.size(), 1);
     QCOMPARE(relations.front().first->object(), f.control<QObject>("lblDrive"));
+
+    // The folder list is a tree of rows that say their level and whether they are open; the
+    // list without the focus has no focused row beside the file list's.
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(f.dir1());
+    QCOMPARE(tree->role(), QAccessible::Tree);
+    QCOMPARE(tree->childCount(), f.dir1()->count());
+    const int appRow = f.dir1()->currentRow();
+    QAccessibleInterface* root = tree->child(0);
+    QAccessibleInterface* app = tree->child(appRow);
+    QAccessibleInterface* downloads = tree->child(testsupport::rowOf(f.dir1(), QStringLiteral("downloads")));
+    QCOMPARE(root->role(), QAccessible::TreeItem);
+    QCOMPARE(root->text(QAccessible::Description), QStringLiteral("open, level 1"));
+    QCOMPARE(app->text(QAccessible::Name), QStringLiteral("app"));
+    QCOMPARE(app->text(QAccessible::Description), QStringLiteral("open, level %1").arg(appRow + 1));
+    QCOMPARE(downloads->text(QAccessible::Description), QStringLiteral("closed, level %1").arg(appRow + 2));
+    QVERIFY(app->state().expanded && !app->state().collapsed);
+    QVERIFY(downloads->state().collapsed && !downloads->state().expanded);
+    QCOMPARE(tree->indexOfChild(downloads), appRow + 1);
+    QCOMPARE(QApplication::focusWidget(), f.fileList1());
+    QVERIFY(app->state().selected);
+    QVERIFY(!app->state().focused);
+    QCOMPARE(tree->focusChild(), nullptr);
+    f.dir1()->setFocus();
+    QVERIFY(app->state().focused);
+    QCOMPARE(tree->focusChild(), app);
+    QCOMPARE(QAccessible::queryAccessibleInterface(f.fileList1())->role(), QAccessible::List);
+
+    // Choosing the file shows the panel, a named group (shown, it reports showing), and
+    // leaves the focus in the file list.
+    QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(f.panel());
+    QCOMPARE(panel->role(), QAccessible::Grouping);
+    testsupport::doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
+    QVERIFY(!downloads->isValid()); // the rows were replaced: what was said of them is void
+    QCOMPARE(tree->child(appRow + 1)->text(QAccessible::Description),
+             QStringLiteral("open, level %1").arg(appRow + 2));
+    QVERIFY(panel->state().invisible);
+    testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
+    QVERIFY(!panel->state().invisible);
+    QCOMPARE(panel->text(QAccessible::Name), QStringLiteral("Upgrade with this file..."));
+    QCOMPARE(QApplication::focusWidget(), f.fileList1());
 }
 
 void TestWindowLayout::focusShowsOnListsAndPanel()

@@ -48,10 +48,16 @@ void Dialogs::copyProgress(runtime::CopyStage stage, std::uint64_t done, std::ui
     const auto view = m_policy.report(stage, done, total, runtime::CopyProgressPolicy::Clock::now());
     if (!view)
         return;
+    const QString text = QString::fromUtf8(view->text);
     if (!m_box)
-        showBox();
+        showBox(text);
+    if (m_label->text() != text) {
+        // A reader names the box and its bar by the stage, and hears the bar's value move.
+        m_label->setText(text);
+        m_box->setAccessibleName(text);
+        m_bar->setAccessibleName(text);
+    }
     m_bar->setValue(view->bar);
-    m_label->setText(QString::fromUtf8(view->text));
     // Draws the box and the window under it; the blocker throws away whatever input
     // arrives meanwhile.
     QCoreApplication::processEvents();
@@ -71,7 +77,7 @@ QWidget* Dialogs::progressBox() const
     return m_box.data();
 }
 
-void Dialogs::showBox()
+void Dialogs::showBox(const QString& text)
 {
     m_blocker = std::make_unique<InputBlocker>();
     QWidget* parent = (m_window && m_window->isVisible()) ? m_window.data() : nullptr;
@@ -79,9 +85,11 @@ void Dialogs::showBox()
     m_box->setObjectName(QStringLiteral("copyProgress"));
     auto* frame = new QFrame(m_box.data());
     frame->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_label = new QLabel(frame);
+    m_label = new QLabel(text, frame);
     m_bar = new QProgressBar(frame);
     m_bar->setRange(0, runtime::CopyProgressPolicy::kBarEnd);
+    m_box->setAccessibleName(text);
+    m_bar->setAccessibleName(text);
     auto* inner = new QVBoxLayout(frame);
     inner->addWidget(m_label);
     inner->addWidget(m_bar);

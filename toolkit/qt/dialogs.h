@@ -42,7 +42,7 @@ public:
     QWidget* progressBox() const;
 
 private:
-    void showBox();
+    void showBox(const QString& text);
 
     runtime::CopyProgressPolicy m_policy;
     QPointer<QWidget> m_window;

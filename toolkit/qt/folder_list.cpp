@@ -106,6 +106,13 @@ void FolderList::showRows(const std::vector<runtime::FolderRow>& rows, int curre
     setCurrentRow(current);
 }
 
+QString FolderList::rowDescription(int row) const
+{
+    return row >= 0 && static_cast<std::size_t>(row) < m_rows.size()
+               ? QString::fromUtf8(runtime::FolderRowDescription(m_rows[static_cast<std::size_t>(row)]))
+               : QString();
+}
+
 QString FolderList::rowText(int row) const
 {
     return DisplayText(m_rows[static_cast<std::size_t>(row)].label);

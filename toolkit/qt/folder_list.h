@@ -39,6 +39,10 @@ public:
     /// Whether the entry at `row` is the top or a folder down to the current one.
     bool entryOpen(int row) const;
 
+    bool isTree() const override { return true; }
+    bool rowOpen(int row) const override { return entryOpen(row); }
+    QString rowDescription(int row) const override;
+
 protected:
     QString rowText(int row) const override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,5 +1,7 @@
 #include "panel.h"
 
+#include "accessible.h"
+
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
@@ -7,6 +9,7 @@ namespace qt {
 
 Panel::Panel(QWidget* parent) : QFrame(parent)
 {
+    InstallAccessibleFactory();
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
     setAutoFillBackground(true);

@@ -7,9 +7,11 @@
 namespace qt {
 
 /// A picture box used as a panel: a flat frame with a single-line border that holds other
-/// controls. It takes the focus, shows it with a focus rectangle, and is named for screen
-/// readers by its first label.
+/// controls. It takes the focus, shows it with a focus rectangle, and is a group to screen
+/// readers, named by its first label, which hears it appear when it is shown.
 class Panel : public QFrame, public runtime::Panel {
+    Q_OBJECT
+
 public:
     explicit Panel(QWidget* parent);
     bool isShown() const override { return !isHidden(); }

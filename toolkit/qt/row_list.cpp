@@ -1,6 +1,8 @@
 #include "row_list.h"
 
+#include "accessible.h"
 #include "focus_frame.h"
+#include "toolkit/list_contents.h"
 
 #include <QAbstractListModel>
 
@@ -35,6 +37,7 @@ private:
 
 RowList::RowList(QWidget* parent) : QListView(parent), m_rows(new Rows(this))
 {
+    InstallAccessibleFactory();
     setModel(m_rows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
@@ -88,7 +91,30 @@ void RowList::selectCurrentRow()
 
 void RowList::replaceRows(const std::function<int()>& replace)
 {
+    ++m_generation;
     m_rows->replace(replace);
+}
+
+bool RowList::rowOpen(int) const
+{
+    return false;
+}
+
+QString RowList::rowDescription(int) const
+{
+    return {};
+}
+
+void RowList::keyboardSearch(const QString& search)
+{
+    if (search.isEmpty())
+        return;
+    // The first character only, a surrogate pair whole.
+    const QStringView letter = QStringView(search).left(search.at(0).isHighSurrogate() ? 2 : 1);
+    const int row = runtime::NextStartingWith(
+        currentRow(), count(), [&](int r) { return rowText(r).startsWith(letter, Qt::CaseInsensitive); });
+    if (row >= 0)
+        setCurrentRow(row);
 }
 
 void RowList::paintEvent(QPaintEvent* event)

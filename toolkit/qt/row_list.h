@@ -29,6 +29,18 @@ public:
     int selectedRow() const;
     void selectCurrentRow();
 
+    /// What screen readers are told of the rows beyond their texts: whether they are the
+    /// items of a tree, whether `row` is open, and a description of it.
+    virtual bool isTree() const { return false; }
+    virtual bool rowOpen(int row) const;
+    virtual QString rowDescription(int row) const;
+    /// Changes each time the rows are replaced: what was said of a row before is void.
+    unsigned rowGeneration() const { return m_generation; }
+
+    /// A typed letter goes to the next row that starts with it (runtime::NextStartingWith),
+    /// also when the same letter comes again at once.
+    void keyboardSearch(const QString& search) override;
+
 signals:
     /// A row was clicked, or double-clicked.
     void rowClicked(int row);
@@ -49,6 +61,7 @@ protected:
 private:
     class Rows;
     Rows* m_rows;
+    unsigned m_generation{0};
 };
 
 } // namespace qt

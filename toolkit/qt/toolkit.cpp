@@ -1,25 +1,13 @@
 #include "toolkit.h"
 
+#include "accessible.h"
 #include "form.h"
 
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QIcon>
 #include <QPixmap>
 
 namespace qt {
-
-namespace {
-
-// Screen readers see the program's windows as dialogs, not as plain containers.
-QAccessibleInterface* accessibleForm(const QString& className, QObject* object)
-{
-    if (className == QLatin1String("qt::Form") && object->isWidgetType())
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
-    return nullptr;
-}
-
-} // namespace
 
 Toolkit::Toolkit(int& argc, char** argv, const runtime::Program& program)
 {
@@ -42,11 +30,7 @@ void Toolkit::setUp(const runtime::Program& program)
     // Every window of the program, its message boxes included, carries its icon.
     if (program.iconXpm != nullptr)
         QApplication::setWindowIcon(QIcon(QPixmap(program.iconXpm)));
-    static const bool installed = [] {
-        QAccessible::installFactory(accessibleForm);
-        return true;
-    }();
-    (void)installed;
+    InstallAccessibleFactory();
     m_dialogs = std::make_unique<Dialogs>();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/list_contents.h"
+
 #include <string>
 
 namespace win32 {
@@ -14,17 +16,12 @@ std::string narrow(const std::wstring& text);
 /// The first character of `text` as shown, in capitals (0 for no text).
 wchar_t initial(const std::string& text);
 
-/// What typing `letter` in a list finds: the first row after `caret` (-1: none), going round,
-/// whose text `textOf(row)` starts with that letter in either case; -1 when there is none.
+/// What typing `letter` in a list finds (runtime::NextStartingWith): the next row whose text
+/// `textOf(row)` starts with that letter in either case; -1 when there is none.
 template <typename TextOf> int nextStartingWith(wchar_t letter, int caret, int rows, TextOf textOf)
 {
     const wchar_t wanted = initial(narrow(std::wstring(1, letter)));
-    for (int i = 1; i <= rows; ++i) {
-        const int row = (caret + i) % rows;
-        if (initial(textOf(row)) == wanted)
-            return row;
-    }
-    return -1;
+    return runtime::NextStartingWith(caret, rows, [&](int row) { return initial(textOf(row)) == wanted; });
 }
 
 } // namespace win32

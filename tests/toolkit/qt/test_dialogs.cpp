@@ -1,5 +1,6 @@
 #include "toolkit/qt/dialogs.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -78,6 +79,9 @@ void TestDialogs::longCopyShowsProgressAndTakesNoInput()
     QCOMPARE(bar->maximum(), Policy::kBarEnd);
     QCOMPARE(bar->value(), Policy::barPosition(runtime::CopyStage::Copying, 250, 1000));
     QCOMPARE(label->text(), QStringLiteral("Copying the upgrade file..."));
+    // A reader knows the box and its bar by the stage's name, and reads the bar's value.
+    QCOMPARE(box->accessibleName(), label->text());
+    QCOMPARE(QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Name), label->text());
 
     // Neither clicks, keys nor the title bar's close get through while the copy runs.
     QTest::mouseClick(button, Qt::LeftButton);
@@ -89,6 +93,10 @@ void TestDialogs::longCopyShowsProgressAndTakesNoInput()
     dialogs.copyProgress(runtime::CopyStage::Saving, 0, 1);
     QCOMPARE(bar->value(), Policy::barPosition(runtime::CopyStage::Saving, 0, 1));
     QCOMPARE(label->text(), QStringLiteral("Saving the upgrade file..."));
+    QCOMPARE(box->accessibleName(), label->text());
+    QCOMPARE(bar->accessibleName(), label->text());
+    QCOMPARE(QAccessible::queryAccessibleInterface(bar)->valueInterface()->currentValue().toInt(),
+             bar->value());
     dialogs.copyProgress(runtime::CopyStage::Checking, 500, 1000);
     QCOMPARE(bar->value(), Policy::barPosition(runtime::CopyStage::Checking, 500, 1000));
     QCOMPARE(label->text(), QStringLiteral("Checking the copy..."));

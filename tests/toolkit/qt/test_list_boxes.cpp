@@ -121,6 +121,8 @@ void TestListBoxes::folderListIsTheTreeDownToThePath()
 void TestListBoxes::folderListClickSelectsAndDoubleClickOpens()
 {
     Folders f;
+    f.tmp.mkdir("qa");
+    f.tmp.mkdir("qb");
     const auto sub = f.tmp.mkdir("sub");
     qt::FolderList list(f.actions);
     list.resize(300, 600);
@@ -151,8 +153,14 @@ void TestListBoxes::folderListClickSelectsAndDoubleClickOpens()
     QTest::keyClick(&list, Qt::Key_Return);
     QCOMPARE(changes, 2);
     QCOMPARE(list.path(), f.tmp.path().string());
+    // A letter typed again at once goes on to the next entry with it, each a click.
+    QTest::keyClick(&list, Qt::Key_Q);
+    QCOMPARE(list.text(list.selectedRow()), QStringLiteral("qa"));
+    QTest::keyClick(&list, Qt::Key_Q);
+    QCOMPARE(list.text(list.selectedRow()), QStringLiteral("qb"));
+    QCOMPARE(clicks, 5);
 
-    // A folder that went away cannot be opened: the list says so and stays.
+    // A folder that went away cannot be opened: the list says so, stays, and drops it.
     list.setPath(f.tmp.text());
     std::filesystem::remove(sub);
     std::vector<std::pair<std::string, int>> failures;
@@ -164,6 +172,8 @@ void TestListBoxes::folderListClickSelectsAndDoubleClickOpens()
     QCOMPARE(failures[0].first, sub.string());
     QCOMPARE(failures[0].second, int(runtime::kPathNotFound));
     QCOMPARE(list.path(), f.tmp.path().string());
+    QCOMPARE(list.text(list.count() - 1), QStringLiteral("qb"));
+    QCOMPARE(list.entryPath(list.currentRow()), f.tmp.path().string());
 }
 
 void TestListBoxes::driveListShowsTheDrivesAndTheKeysChooseOne()
