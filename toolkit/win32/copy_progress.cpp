@@ -69,6 +69,7 @@ void CopyProgress::show(const runtime::CopyProgressPolicy::View& view)
     if (m_shownText != view.text) {
         m_shownText = view.text;
         m_text.setText(widen(m_shownText));
+        m_bar.setText(widen(m_shownText)); // what a reader calls the bar, which has no label of its own there
     }
     m_bar.send(PBM_SETPOS, static_cast<WPARAM>(view.bar));
 }

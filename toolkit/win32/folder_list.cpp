@@ -45,6 +45,11 @@ void FolderList::layout(int dpi, HFONT font)
     send(LB_SETITEMHEIGHT, 0, entryHeight(font, m_icons));
 }
 
+std::wstring FolderList::rowDescription(int row) const
+{
+    return widen(runtime::FolderRowDescription(m_state.rows()[static_cast<std::size_t>(row)]));
+}
+
 void FolderList::onDrawItem(const DRAWITEMSTRUCT& item)
 {
     const auto& rows = m_state.rows();

@@ -51,6 +51,9 @@ private:
     {
         return m_state.rows()[static_cast<std::size_t>(row)].label;
     }
+    bool isTree() const override { return true; }
+    bool rowOpen(int row) const override { return m_state.rows()[static_cast<std::size_t>(row)].open; }
+    std::wstring rowDescription(int row) const override;
     void onDrawItem(const DRAWITEMSTRUCT& item);
 
     runtime::FolderListState m_state;

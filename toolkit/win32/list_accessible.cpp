@@ -144,7 +144,18 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override
     {
-        return text(child, description, &IAccessible::get_accDescription);
+        if (description == nullptr)
+            return E_POINTER;
+        *description = nullptr;
+        int row = 0;
+        const HRESULT found = rowOf(child, row);
+        if (FAILED(found))
+            return found;
+        const std::wstring said = row < 0 ? std::wstring() : m_rows->rowDescription(row);
+        if (said.empty())
+            return text(child, description, &IAccessible::get_accDescription);
+        *description = ::SysAllocStringLen(said.data(), static_cast<UINT>(said.size()));
+        return *description != nullptr ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override
     {
@@ -177,8 +188,11 @@ public:
         const HRESULT found = rowOf(child, row);
         if (FAILED(found))
             return found;
-        // The list is a list whatever the system makes of a list box without texts.
-        setChild(role, row < 0 ? ROLE_SYSTEM_LIST : ROLE_SYSTEM_LISTITEM);
+        // The list is a list (or a tree) whatever the system makes of a list box without texts.
+        if (m_rows->isTree())
+            setChild(role, row < 0 ? ROLE_SYSTEM_OUTLINE : ROLE_SYSTEM_OUTLINEITEM);
+        else
+            setChild(role, row < 0 ? ROLE_SYSTEM_LIST : ROLE_SYSTEM_LISTITEM);
         return S_OK;
     }
 
@@ -200,6 +214,8 @@ public:
             bits |= STATE_SYSTEM_FOCUSED;
         if (!inView(row))
             bits |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+        if (m_rows->isTree())
+            bits |= m_rows->rowOpen(row) ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
         setChild(state, bits);
         return S_OK;
     }

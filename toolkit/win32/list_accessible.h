@@ -11,6 +11,11 @@ public:
     virtual int rowCount() const = 0;
     /// The text of `row`, 0 <= row < rowCount(), as the row shows it.
     virtual std::wstring rowText(int row) const = 0;
+    /// Whether the rows are the items of a tree (outline), each open or closed.
+    virtual bool isTree() const { return false; }
+    virtual bool rowOpen(int) const { return false; }
+    /// What a reader says of `row` besides its text; "" for nothing.
+    virtual std::wstring rowDescription(int) const { return {}; }
 
 protected:
     ~ListRows() = default;
@@ -26,7 +31,8 @@ int RowAtPoint(HWND list, POINT client, int rows);
 /// only an item's data between processes), so the list answers WM_GETOBJECT with an object of
 /// its own: the list itself as the system describes any list box (its name from the label
 /// before it, its place, its parent and siblings), and each row, as child row + 1, with its
-/// text from the list, its selection, focus and place from the list box. The object lives in
+/// text from the list, its selection, focus and place from the list box; the rows of a tree
+/// are outline items, expanded or collapsed, with their description. The object lives in
 /// the list's thread; once the list's window is gone it answers RPC_E_DISCONNECTED.
 class ListAccessible {
 public:

@@ -69,6 +69,10 @@ LRESULT Panel::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONDOWN:
         ::SetFocus(handle());
         return 0;
+    case WM_GETOBJECT:
+        if (m_accessible.answer(handle(), wParam, lParam, result))
+            return result;
+        return passOn(message, wParam, lParam);
     default:
         return passOn(message, wParam, lParam);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control.h"
+#include "group_accessible.h"
 #include "toolkit/toolkit.h"
 
 #include <functional>
@@ -9,7 +10,8 @@ namespace win32 {
 
 /// A picture box used as a panel: a child window that holds other controls, in its own
 /// background colour with a flat single-line border. It takes the focus itself, shows it
-/// with a focus rectangle, and is shown and hidden with everything in it.
+/// with a focus rectangle, and is shown and hidden with everything in it. Screen readers see
+/// it as a group named by its caption, which they hear appear when it is shown.
 class Panel : public Control, public runtime::Panel {
 public:
     static constexpr const wchar_t* kClassName = L"OrvalisPanel";
@@ -31,10 +33,12 @@ protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void onDestroy() override { m_accessible.detach(); }
     void onPaint();
     void fillBackground(HDC dc);
 
     std::function<void()> m_focusLost;
+    GroupAccessible m_accessible;
 };
 
 } // namespace win32

@@ -355,6 +355,58 @@ TEST_F(Win32Window, ScreenReadersReadTheRowsOfBothListsFromTheLists)
     ASSERT_FALSE(folders.names.empty());
     EXPECT_EQ(folders.names.back(), L"folder.ugx");
 
+    // The folder list is a tree: its rows say whether they are open and their level, and the
+    // current folder's row, selected, is not focused while the file list has the focus.
+    {
+        IAccessible* tree = accessibleOf(control("Dir1"));
+        ASSERT_NE(tree, nullptr);
+        const auto ask = [&](LONG child, auto method, auto* out) {
+            VARIANT id{};
+            id.vt = VT_I4;
+            id.lVal = child;
+            return (tree->*method)(id, out);
+        };
+        VARIANT role{};
+        ask(CHILDID_SELF, &IAccessible::get_accRole, &role);
+        EXPECT_EQ(role.lVal, ROLE_SYSTEM_OUTLINE);
+        const auto last = static_cast<LONG>(folders.names.size());
+        ask(last, &IAccessible::get_accRole, &role);
+        EXPECT_EQ(role.lVal, ROLE_SYSTEM_OUTLINEITEM);
+        BSTR said = nullptr;
+        ask(1, &IAccessible::get_accDescription, &said);
+        EXPECT_EQ(std::wstring(said != nullptr ? said : L""), L"open, level 1");
+        ::SysFreeString(said);
+        said = nullptr;
+        ask(last, &IAccessible::get_accDescription, &said);
+        EXPECT_EQ(std::wstring(said != nullptr ? said : L""), L"closed, level " + std::to_wstring(last - 1));
+        ::SysFreeString(said);
+        EXPECT_NE(folders.states[0] & STATE_SYSTEM_EXPANDED, 0);
+        EXPECT_NE(folders.states.back() & STATE_SYSTEM_COLLAPSED, 0);
+        const auto current = static_cast<std::size_t>(last - 3); // the application folder, above its two
+        EXPECT_NE(folders.states[current] & STATE_SYSTEM_SELECTED, 0);
+        EXPECT_EQ(folders.states[current] & STATE_SYSTEM_FOCUSED, 0);
+        tree->Release();
+    }
+    // The panel the click showed is a group, named by its label, holding its controls.
+    {
+        IAccessible* panel = accessibleOf(control("picFileOpen"));
+        ASSERT_NE(panel, nullptr);
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        VARIANT role{};
+        panel->get_accRole(self, &role);
+        EXPECT_EQ(role.lVal, ROLE_SYSTEM_GROUPING);
+        BSTR name = nullptr;
+        panel->get_accName(self, &name);
+        EXPECT_EQ(std::wstring(name != nullptr ? name : L""), L"Upgrade with this file...");
+        ::SysFreeString(name);
+        LONG children = 0;
+        panel->get_accChildCount(&children);
+        EXPECT_GE(children, 4);
+        panel->Release();
+    }
+
     // The reader finds a row where it shows, and choosing a row is a click on it.
     IAccessible* object = accessibleOf(fileList);
     ASSERT_NE(object, nullptr);
