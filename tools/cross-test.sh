@@ -53,6 +53,11 @@ pids+=($!)
 
 mkdir -p "$WINEPREFIX"
 "$wine" wineboot --init >/dev/null 2>&1 || true # once, before parallel runs race to make it
+# The prefix's registry names its fonts in its own Fonts folder ("MS Sans Serif" is
+# sserife.fon there), where Debian's fonts-wine puts none: without them Wine draws the
+# window's face with the system's default sans instead, which is wider.
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+cp -u /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 # One server for the whole run: a server that is just quitting drops the program that meets it.
 "${wine%/*}/wineserver" -p 2>/dev/null || true
 

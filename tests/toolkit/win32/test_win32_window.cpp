@@ -246,7 +246,7 @@ TEST_F(Win32Window, LaysOutTheDefinitionAt96DotsPerInch)
         if (e.fixedSize) {
             EXPECT_EQ(box.right - box.left, e.at.right) << e.name;
             EXPECT_EQ(box.bottom - box.top, e.at.bottom) << e.name;
-        } else { // fitted to "MS Sans Serif" bold, which Wine makes a pixel wider a letter
+        } else { // fitted to "MS Sans Serif" bold: Wine's is a pixel narrower, another face wider
             EXPECT_NEAR(box.right - box.left, e.at.right, 10) << e.name;
             EXPECT_NEAR(box.bottom - box.top, e.at.bottom, 3) << e.name;
         }
