@@ -52,9 +52,11 @@ void Dialogs::copyProgress(runtime::CopyStage stage, std::uint64_t done, std::ui
     if (!m_box)
         showBox(text);
     if (m_label->text() != text) {
-        // A reader names the box and its bar by the stage, and hears the bar's value move.
+        // A reader names the box, its frame and its bar by the stage, and hears the bar's
+        // value move.
         m_label->setText(text);
         m_box->setAccessibleName(text);
+        m_bar->parentWidget()->setAccessibleName(text);
         m_bar->setAccessibleName(text);
     }
     m_bar->setValue(view->bar);
@@ -89,6 +91,7 @@ void Dialogs::showBox(const QString& text)
     m_bar = new QProgressBar(frame);
     m_bar->setRange(0, runtime::CopyProgressPolicy::kBarEnd);
     m_box->setAccessibleName(text);
+    frame->setAccessibleName(text);
     m_bar->setAccessibleName(text);
     auto* inner = new QVBoxLayout(frame);
     inner->addWidget(m_label);

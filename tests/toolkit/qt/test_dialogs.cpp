@@ -81,6 +81,7 @@ void TestDialogs::longCopyShowsProgressAndTakesNoInput()
     QCOMPARE(label->text(), QStringLiteral("Copying the upgrade file..."));
     // A reader knows the box and its bar by the stage's name, and reads the bar's value.
     QCOMPARE(box->accessibleName(), label->text());
+    QCOMPARE(bar->parentWidget()->accessibleName(), label->text()); // the frame a reader sees
     QCOMPARE(QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Name), label->text());
 
     // Neither clicks, keys nor the title bar's close get through while the copy runs.
@@ -94,6 +95,7 @@ void TestDialogs::longCopyShowsProgressAndTakesNoInput()
     QCOMPARE(bar->value(), Policy::barPosition(runtime::CopyStage::Saving, 0, 1));
     QCOMPARE(label->text(), QStringLiteral("Saving the upgrade file..."));
     QCOMPARE(box->accessibleName(), label->text());
+    QCOMPARE(bar->parentWidget()->accessibleName(), label->text());
     QCOMPARE(bar->accessibleName(), label->text());
     QCOMPARE(QAccessible::queryAccessibleInterface(bar)->valueInterface()->currentValue().toInt(),
              bar->value());
