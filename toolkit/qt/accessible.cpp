@@ -95,10 +95,15 @@ private:
 // list view numbers them in its focus and selection events.
 class RowListAccessible : public QAccessibleWidget {
 public:
-    explicit RowListAccessible(RowList* list)
-        : QAccessibleWidget(list, list->isTree() ? QAccessible::Tree : QAccessible::List)
-    {}
+    explicit RowListAccessible(RowList* list) : QAccessibleWidget(list, QAccessible::List) {}
     ~RowListAccessible() override { dropRows(); }
+
+    // Asked each time: the interface can be made while the list is still being built, when
+    // it does not yet know it is a tree.
+    QAccessible::Role role() const override
+    {
+        return list()->isTree() ? QAccessible::Tree : QAccessible::List;
+    }
 
     int childCount() const override { return list()->count(); }
 

@@ -107,7 +107,8 @@ QString RowList::rowDescription(int) const
 
 void RowList::keyboardSearch(const QString& search)
 {
-    if (search.isEmpty())
+    // Space (which selects) and control characters search for nothing, as on Windows.
+    if (search.isEmpty() || search.at(0) <= QLatin1Char(' '))
         return;
     // The first character only, a surrogate pair whole.
     const QStringView letter = QStringView(search).left(search.at(0).isHighSurrogate() ? 2 : 1);
