@@ -136,6 +136,11 @@ PosixFileServices::PosixFileServices() : PosixFileServices(Options{}) {}
 
 PosixFileServices::PosixFileServices(Options options) : m_options(options), m_startFolder(workingFolder()) {}
 
+std::unique_ptr<FileServices> createFileServices()
+{
+    return std::make_unique<PosixFileServices>();
+}
+
 std::vector<Drive> PosixFileServices::drives()
 {
     const std::vector<Mount> mounts = readMounts();

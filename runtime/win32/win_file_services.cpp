@@ -1,9 +1,10 @@
 // File services on Windows. Every call goes straight to Win32 with wide-character texts;
 // nothing is cached.
 
+#include "runtime/win32/win_file_services.h"
+
 #include "runtime/errors.h"
 #include "runtime/failure.h"
-#include "runtime/win32/win_file_services.h"
 
 #include <algorithm>
 #include <cctype>
@@ -349,6 +350,11 @@ std::string withoutTrailingSeparator(std::string path, const std::string& root)
 }
 
 } // namespace
+
+std::unique_ptr<FileServices> createFileServices()
+{
+    return std::make_unique<WinFileServices>();
+}
 
 std::string WinFileServices::appFolder()
 {
