@@ -1,7 +1,7 @@
 // The window frmFile on the Win32 toolkit: its layout, keys, start-up, browsing and the
 // upgrade, with the real controls driven by the messages the system sends them.
 
-#include "support/fake_file_services.h"
+#include "support/faulty_file_services.h"
 #include "support/platform_file_services.h"
 #include "support/program.h"
 #include "support/recording_dialogs.h"
@@ -205,7 +205,7 @@ protected:
     std::filesystem::path app;
     std::filesystem::path downloads;
     testsupport::PlatformFileServices real;
-    testsupport::FakeFileServices files{real};
+    testsupport::FaultyFileServices files{real};
     RecordingToolkit toolkit;
     std::unique_ptr<frmFile> window;
 };
