@@ -356,6 +356,20 @@ std::unique_ptr<FileServices> createFileServices()
     return std::make_unique<WinFileServices>();
 }
 
+WinFileServices::WinFileServices()
+{
+    const DWORD n = ::GetCurrentDirectoryW(0, nullptr);
+    std::wstring folder(n, L'\0');
+    if (n == 0 || ::GetCurrentDirectoryW(n, folder.data()) != n - 1)
+        return; // the system cannot say
+    folder.resize(n - 1);
+    try {
+        m_startFolder = toUtf8(folder);
+    } catch (const Failure&) {
+        // not a name UTF-8 can carry: the system cannot say
+    }
+}
+
 std::string WinFileServices::appFolder()
 {
     std::wstring exe(MAX_PATH, L'\0');

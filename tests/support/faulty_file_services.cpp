@@ -90,6 +90,8 @@ const char* opName(Op op)
     switch (op) {
     case Op::AppFolder:
         return "appFolder";
+    case Op::StartFolder:
+        return "startFolder";
     case Op::DirSearch:
         return "dirSearch";
     case Op::SetAttrNormal:
@@ -186,6 +188,11 @@ template <typename F> auto FaultyFileServices::pass(Op op, const std::string& wh
 std::string FaultyFileServices::appFolder()
 {
     return pass(Op::AppFolder, "", [&] { return m_appFolder ? *m_appFolder : m_real.appFolder(); });
+}
+
+std::string FaultyFileServices::startFolder()
+{
+    return pass(Op::StartFolder, "", [&] { return m_real.startFolder(); });
 }
 
 std::string FaultyFileServices::dirSearch(const std::string& path, int attrMask)

@@ -13,6 +13,7 @@ namespace testsupport {
 
 enum class Op {
     AppFolder,
+    StartFolder,
     DirSearch,
     SetAttrNormal,
     DeleteFile,
@@ -93,6 +94,7 @@ public:
     const std::vector<std::string>& log() const { return m_log; }
 
     std::string appFolder() override;
+    std::string startFolder() override;
     std::string dirSearch(const std::string& path, int attrMask) override;
     void setAttrNormal(const std::string& path) override;
     void deleteFile(const std::string& path) override;
