@@ -8,9 +8,9 @@
 // open reads it afresh, as the first open of a folder does.
 
 #include "figures.h"
-#include "quiet_dialogs.h"
 #include "resource.h"
 #include "runtime/posix/posix_file_services.h"
+#include "support/recording_dialogs.h"
 #include "toolkit/qt/file_list.h"
 #include "toolkit/qt/folder_list.h"
 #include "toolkit/qt/form.h"
@@ -113,7 +113,7 @@ int main(int argc, char** argv)
         const fs::path big = parent / "big";
         makeFolder(big, files, matching, folders);
         runtime::PosixFileServices services;
-        bench::QuietDialogs dialogs;
+        testsupport::RecordingDialogs dialogs;
         qt::Toolkit qt{runtime::Program{ORVALIS_TITLE, ORVALIS_VERSION, nullptr, IDI_PROGRAM}};
         frmFile form(qt, services, dialogs);
         form.load();

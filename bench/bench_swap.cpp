@@ -11,8 +11,8 @@
 #include "disk.h"
 #include "engine/upgrade.h"
 #include "figures.h"
-#include "quiet_dialogs.h"
 #include "runtime/file_services.h"
+#include "support/recording_dialogs.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -133,7 +133,7 @@ public:
 
 private:
     // Keeps when each stage of the copy was first reported.
-    class StageClock : public bench::QuietDialogs {
+    class StageClock : public testsupport::RecordingDialogs {
     public:
         void copyProgress(runtime::CopyStage stage, std::uint64_t, std::uint64_t) override
         {

@@ -8,8 +8,8 @@
 
 #include "engine/upgrade.h"
 #include "figures.h"
-#include "quiet_dialogs.h"
 #include "runtime/win32/win_file_services.h"
+#include "support/recording_dialogs.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -41,7 +41,7 @@ void check(bool ok, const std::string& what)
 }
 
 // Keeps when the first progress report came and the longest gap between two.
-class TimedDialogs : public bench::QuietDialogs {
+class TimedDialogs : public testsupport::RecordingDialogs {
 public:
     void copyProgress(runtime::CopyStage, std::uint64_t, std::uint64_t) override
     {

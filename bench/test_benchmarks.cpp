@@ -1,6 +1,8 @@
 // The benchmark programs themselves, run small: they must measure what they claim, check
 // the outcome, and leave nothing behind on the disk.
 
+#include "support/temp_folder.h"
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -32,22 +34,6 @@ Result run(const std::string& command)
     return result;
 }
 
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string name = (fs::temp_directory_path() / "orvalis-bench-XXXXXX").string();
-        m_path = ::mkdtemp(name.data());
-    }
-    ~ScratchFolder() { fs::remove_all(m_path); }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
 bool startsWith(const std::string& text, const std::string& start)
 {
     return text.compare(0, start.size(), start) == 0;
@@ -57,7 +43,7 @@ bool startsWith(const std::string& text, const std::string& start)
 
 TEST(Benchmarks, SwapMeasuresBothRowsAndLeavesNothingBehind)
 {
-    ScratchFolder dir;
+    testsupport::TempFolder dir;
     const Result r = run(std::string(BENCH_SWAP) + " --dir " + dir.path().string() +
                          " --size-mib 2 --repeats 2 --warm-up 1");
     ASSERT_EQ(r.status, 0) << r.out;
@@ -70,7 +56,7 @@ TEST(Benchmarks, SwapMeasuresBothRowsAndLeavesNothingBehind)
 
 TEST(Benchmarks, FolderRowOpensTheFolderInTheWindow)
 {
-    ScratchFolder dir;
+    testsupport::TempFolder dir;
     const Result r =
         run("QT_QPA_PLATFORM=offscreen " + std::string(BENCH_FOLDER) + " --dir " + dir.path().string() +
             " --files 40 --matching 3 --folders 6 --repeats 2 --warm-up 1");
@@ -80,7 +66,7 @@ TEST(Benchmarks, FolderRowOpensTheFolderInTheWindow)
 
 TEST(Benchmarks, ProgramRowUpgradesThroughTheWindowAndLeavesNothingBehind)
 {
-    ScratchFolder dir;
+    testsupport::TempFolder dir;
     const Result r = run("QT_QPA_PLATFORM=offscreen " + std::string(BENCH_PROGRAM) + " --dir " +
                          dir.path().string() + " --size-mib 2 --repeats 2 --warm-up 1");
     ASSERT_EQ(r.status, 0) << r.out;

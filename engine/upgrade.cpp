@@ -350,4 +350,16 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
     }
 }
 
+SwapOutcome SwapSession::swap(const BrowseState& state, runtime::FileServices& files,
+                              runtime::Dialogs& dialogs)
+{
+    if (m_upgradeInPlace) {
+        dialogs.msgBox(kMsgAlreadyInPlace);
+        return SwapOutcome::InstalledButFailed;
+    }
+    const SwapOutcome outcome = SwapExecutable(state, files, dialogs);
+    m_upgradeInPlace = outcome == SwapOutcome::InstalledButFailed;
+    return outcome;
+}
+
 } // namespace engine

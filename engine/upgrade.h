@@ -31,6 +31,10 @@ inline constexpr const char* kMsgInstalledUnconfirmed =
     "again.\r\n"
     "Contact us if you continue to have problems upgrading the software.";
 
+inline constexpr const char* kMsgAlreadyInPlace =
+    "The upgrade is already in place as Orvalis.exe; Orvalis.old holds the "
+    "previous version.\r\nClose this window and start Orvalis.";
+
 inline constexpr const char* kMsgCompleted =
     "The upgrade that was interrupted last time has been completed: Orvalis.exe is the new version "
     "and Orvalis.old the previous one.";
@@ -76,7 +80,7 @@ enum class SwapOutcome {
     /// message says which file to rename.
     NotRestored,
     /// The upgrade file is "Orvalis.exe" now, but a step after that failed and the message
-    /// said so. Swapping again would throw the previous version away: the window must not.
+    /// said so. Swapping again would throw the previous version away: SwapSession refuses to.
     InstalledButFailed,
 };
 
@@ -91,5 +95,17 @@ enum class SwapOutcome {
 /// undoes what this run did, so the folder keeps its executable; a failure after that gives
 /// InstalledButFailed.
 SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& files, runtime::Dialogs& dialogs);
+
+/// The swaps of one run of the program. Once a swap has put the upgrade in place but could
+/// not finish (InstalledButFailed), every later one touches nothing, says kMsgAlreadyInPlace
+/// and gives InstalledButFailed again: another swap would make the new executable
+/// "Orvalis.old" and throw the previous version away.
+class SwapSession {
+public:
+    SwapOutcome swap(const BrowseState& state, runtime::FileServices& files, runtime::Dialogs& dialogs);
+
+private:
+    bool m_upgradeInPlace{false};
+};
 
 } // namespace engine

@@ -1,6 +1,4 @@
-#include "errors.h"
-
-#include "failure.h"
+#include "runtime/errors.h"
 
 namespace runtime {
 
@@ -26,11 +24,5 @@ std::string errorDescription(int number)
         return "Path/File access error";
     }
 }
-
-Failure::Failure(int number, std::string description)
-    : m_number(number), m_description(std::move(description))
-{}
-
-Failure::Failure(int number) : Failure(number, errorDescription(number)) {}
 
 } // namespace runtime

@@ -151,6 +151,11 @@ public:
     /// separator except at a root.
     virtual std::string appFolder() = 0;
 
+    /// Full path of the folder the program was started in (the working folder when the
+    /// services were made), without a trailing separator except at a root; "" when the
+    /// system cannot say.
+    virtual std::string startFolder() = 0;
+
     /// The bare name of the entry at exactly `path` when it matches `attrMask`, else "".
     /// Files (and links) are always candidates; hidden ones only when the mask has
     /// kAttrHidden; folders only when it has kAttrDirectory. A missing path gives "";

@@ -2,22 +2,7 @@
 
 #include "runtime/failure.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace runtime {
-
-namespace {
-
-// The folder the program was started in, as UTF-8 bytes; "" when the system cannot say.
-std::string startFolder()
-{
-    std::error_code error;
-    const auto folder = std::filesystem::current_path(error).u8string();
-    return error ? std::string() : std::string(folder.begin(), folder.end());
-}
-
-} // namespace
 
 DriveListState::DriveListState(Actions& actions, std::function<void()> shown)
     : change(actions), m_files(actions.files())
@@ -25,7 +10,7 @@ DriveListState::DriveListState(Actions& actions, std::function<void()> shown)
     reread();
     m_shown = std::move(shown);
     try {
-        const std::string started = startFolder();
+        const std::string started = m_files.startFolder();
         if (!started.empty()) {
             const Drive drive = m_files.driveOf(started);
             m_current = rowOf(drive) >= 0 ? rowOf(drive) : add(drive);

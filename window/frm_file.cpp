@@ -13,9 +13,6 @@ const char* const kCaptionChosen = "Open... ";
 const char* const kCaptionBack = "Open File From...";
 const char* const kMsgDriveUnavailable = "This Drive is currently unavailable.";
 const char* const kMsgFolderUnavailable = "This Folder is currently unavailable.";
-const char* const kMsgAlreadyInPlace =
-    "The upgrade is already in place as Orvalis.exe; Orvalis.old holds the "
-    "previous version.\r\nClose this window and start Orvalis.";
 
 // The folder above `path`, or "" at a root.
 std::string parentOf(const std::string& path)
@@ -139,18 +136,12 @@ void frmFile::FileList1_Click()
 
 void frmFile::cmdOpenOK_Click()
 {
-    if (m_upgradeInPlace) {
-        m_dialogs.msgBox(kMsgAlreadyInPlace);
-        return;
-    }
-    switch (engine::SwapExecutable(m_state, m_files, m_dialogs)) {
+    switch (m_swaps.swap(m_state, m_files, m_dialogs)) {
     case engine::SwapOutcome::Upgraded:
     case engine::SwapOutcome::AlreadyInstalled:
         m_form->unload();
         break;
     case engine::SwapOutcome::InstalledButFailed:
-        m_upgradeInPlace = true;
-        break;
     case engine::SwapOutcome::NotChosen:
     case engine::SwapOutcome::UpgradeNotFound:
     case engine::SwapOutcome::ExeNotFound:

@@ -62,9 +62,7 @@ private:
     engine::BrowseState m_state;
     bool m_returningToAppDrive{false};
     bool m_returningToReadableFolder{false};
-    /// A swap put the upgrade in place but could not finish: another would lose the
-    /// previous version.
-    bool m_upgradeInPlace{false};
+    engine::SwapSession m_swaps;
 
     runtime::Label& lblHelp;
     runtime::DriveList& Drive1;

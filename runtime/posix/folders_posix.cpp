@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <sys/stat.h>
 #include <system_error>
@@ -18,6 +19,9 @@
 namespace runtime {
 
 namespace {
+
+// A folder open for reading its entries, closed when it goes.
+using OpenFolder = std::unique_ptr<DIR, decltype([](DIR* dir) { ::closedir(dir); })>;
 
 struct Mount {
     std::string point;
@@ -136,6 +140,11 @@ PosixFileServices::PosixFileServices() : PosixFileServices(Options{}) {}
 
 PosixFileServices::PosixFileServices(Options options) : m_options(options), m_startFolder(workingFolder()) {}
 
+std::unique_ptr<FileServices> createFileServices()
+{
+    return std::make_unique<PosixFileServices>();
+}
+
 std::vector<Drive> PosixFileServices::drives()
 {
     const std::vector<Mount> mounts = readMounts();
@@ -170,10 +179,8 @@ std::string PosixFileServices::driveCurrentFolder(const Drive& drive)
         throw Failure(kDiskNotReady);
     const std::string start = resolved(m_startFolder);
     const std::string folder = mountHolding(mounts, start) == drive.name ? start : drive.name;
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr)
+    if (!OpenFolder(::opendir(folder.c_str())))
         throw Failure(kDiskNotReady);
-    ::closedir(dir);
     return folder;
 }
 
@@ -206,7 +213,7 @@ void resolveKinds(int dirFd, std::vector<RawEntry>& raw, const std::vector<std::
         }
     };
     const std::size_t threads = std::min(kMostThreads, unknown.size() / kStatsPerThread);
-    std::vector<std::thread> helpers;
+    std::vector<std::jthread> helpers; // joined on the way out, however it is left
     std::size_t done = 0;
     if (threads > 1) {
         const std::size_t slice = unknown.size() / threads;
@@ -218,8 +225,6 @@ void resolveKinds(int dirFd, std::vector<RawEntry>& raw, const std::vector<std::
         }
     }
     look(done, unknown.size());
-    for (std::thread& helper : helpers)
-        helper.join();
 }
 
 } // namespace
@@ -233,8 +238,8 @@ std::vector<FolderEntry> PosixFileServices::listFolder(const std::string& folder
 
 std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder)
 {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
+    const OpenFolder dir(::opendir(folder.c_str()));
+    if (!dir) {
         if (errno == ENOENT)
             throw Failure(kPathNotFound);
         throwErrno(errno, folder);
@@ -242,7 +247,7 @@ std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder
     std::vector<RawEntry> raw;
     std::vector<std::size_t> unknown; // links, and entries of a kind readdir did not report
     errno = 0;
-    while (const dirent* e = ::readdir(dir)) {
+    while (const dirent* e = ::readdir(dir.get())) {
         std::string name(e->d_name);
         if (name == "." || name == "..")
             continue;
@@ -255,12 +260,9 @@ std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder
         errno = 0;
     }
     const int err = errno;
-    if (err != 0) {
-        ::closedir(dir);
+    if (err != 0)
         throwErrno(err, folder);
-    }
-    resolveKinds(::dirfd(dir), raw, unknown);
-    ::closedir(dir);
+    resolveKinds(::dirfd(dir.get()), raw, unknown);
     std::vector<FolderEntry> entries;
     entries.reserve(raw.size());
     for (RawEntry& e : raw) {

@@ -31,6 +31,7 @@ public:
     explicit PosixFileServices(Options options);
 
     std::string appFolder() override;
+    std::string startFolder() override { return m_startFolder; }
     std::string dirSearch(const std::string& path, int attrMask) override;
     void setAttrNormal(const std::string& path) override;
     void deleteFile(const std::string& path) override;

@@ -22,7 +22,10 @@ namespace runtime {
 /// letter case folded, only when the folder cannot be opened.
 class WinFileServices : public FileServices {
 public:
+    WinFileServices();
+
     std::string appFolder() override;
+    std::string startFolder() override { return m_startFolder; }
     std::string dirSearch(const std::string& path, int attrMask) override;
     void setAttrNormal(const std::string& path) override;
     void deleteFile(const std::string& path) override;
@@ -44,6 +47,9 @@ public:
     Drive driveOf(const std::string& path) override;
     std::string driveCurrentFolder(const Drive& drive) override;
     std::vector<FolderEntry> listFolder(const std::string& folder) override;
+
+private:
+    std::string m_startFolder; ///< the working folder when the services were made
 };
 
 /// The name of the mutex that locks `folder` against a second swap: the same for every

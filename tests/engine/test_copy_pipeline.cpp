@@ -5,7 +5,7 @@
 #include "engine/copy_pipeline.h"
 #include "runtime/failure.h"
 #include "support/failure_number.h"
-#include "support/fake_file_services.h"
+#include "support/faulty_file_services.h"
 #include "support/platform_file_services.h"
 #include "support/temp_folder.h"
 
@@ -77,7 +77,7 @@ TEST(CopyPipeline, WhateverStopsTheCopyLeavesNothingBehind)
             SCOPED_TRACE(std::string(c.what) + ", " + std::to_string(workers) + " threads");
             TempFolder tmp;
             testsupport::PlatformFileServices real;
-            testsupport::FakeFileServices files(real);
+            testsupport::FaultyFileServices files(real);
             files.setDamagingDisk(c.damagingDisk);
             files.setSourceChangedUnseen(c.sourceChanged);
             const std::string bytes = testsupport::patternedBytes(3u << 20);

@@ -5,6 +5,7 @@
 #include "engine/restore.h"
 #include "engine/upgrade.h"
 #include "runtime/posix/posix_file_services.h"
+#include "support/faulty_file_services.h"
 #include "support/recording_dialogs.h"
 #include "support/reliability_log.h"
 #include "support/temp_folder.h"
@@ -31,157 +32,33 @@ using testsupport::writeFile;
 
 namespace {
 
-class KillingServices;
-
-// The copy being made, each of its steps a moment to be killed at.
-class KillingCopy : public runtime::CopyTarget {
-public:
-    KillingCopy(KillingServices& services, std::unique_ptr<runtime::CopyTarget> real)
-        : m_services(services), m_real(std::move(real))
-    {}
-    std::size_t alignment() const override { return m_real->alignment(); }
-    runtime::FileStamp stamp() override { return m_real->stamp(); }
-    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override;
-    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override;
-    void setLength(std::uint64_t length) override;
-    void flush() override;
-    void dropCache() override { m_real->dropCache(); }
-    void name() override;
-
-private:
-    KillingServices& m_services;
-    std::unique_ptr<runtime::CopyTarget> m_real;
-};
-
-// Real services that kill their own process at a chosen moment: before or after the
-// n-th file operation, or before the n-th step of the copy on its files. SIGKILL gives the
-// process no chance to tidy up, as with a crash or a power cut before the disk
-// cache matters.
-class KillingServices : public PosixFileServices {
-public:
+// Real services that kill their own process at a chosen moment: before or after the n-th
+// file operation, or before the n-th step of the copy on its files. SIGKILL gives the
+// process no chance to tidy up, as with a crash or a power cut before the disk cache matters.
+struct KillingServices {
     enum class When { Never, Before, After, InCopy };
 
-    KillingServices(Options options, When when, int nth)
-        : PosixFileServices(options), m_when(when), m_nth(nth)
-    {}
+    PosixFileServices real;
+    testsupport::FaultyFileServices files{real};
+    int operations{0};
+    std::atomic<int> copySteps{0};
 
-    template <typename F> auto step(F&& f)
+    KillingServices(PosixFileServices::Options options, When when, int nth) : real(options)
     {
-        ++m_ops;
-        if (m_when == When::Before && m_ops == m_nth)
-            ::kill(::getpid(), SIGKILL);
-        auto result = f();
-        if (m_when == When::After && m_ops == m_nth)
-            ::kill(::getpid(), SIGKILL);
-        return result;
+        files.onCall = [this, when, nth](const std::string&) {
+            if (++operations == nth && when == When::Before)
+                ::kill(::getpid(), SIGKILL);
+        };
+        files.afterCall = [this, when, nth] {
+            if (operations == nth && when == When::After)
+                ::kill(::getpid(), SIGKILL);
+        };
+        files.onCopyStep = [this, when, nth] {
+            if (++copySteps == nth && when == When::InCopy)
+                ::kill(::getpid(), SIGKILL);
+        };
     }
-
-    int operations() const { return m_ops; }
-    int blockSteps() const { return m_blockSteps; }
-
-    // Called before each step of the copy on its files, from whichever thread takes it.
-    void blockStep()
-    {
-        const int n = ++m_blockSteps;
-        if (m_when == When::InCopy && n == m_nth)
-            ::kill(::getpid(), SIGKILL);
-    }
-
-    std::string dirSearch(const std::string& path, int mask) override
-    {
-        return step([&] { return PosixFileServices::dirSearch(path, mask); });
-    }
-    void setAttrNormal(const std::string& path) override
-    {
-        step([&] { return (PosixFileServices::setAttrNormal(path), 0); });
-    }
-    void deleteFile(const std::string& path) override
-    {
-        step([&] { return (PosixFileServices::deleteFile(path), 0); });
-    }
-    void renameFile(const std::string& from, const std::string& to) override
-    {
-        step([&] { return (PosixFileServices::renameFile(from, to), 0); });
-    }
-    bool linkFile(const std::string& from, const std::string& to) override
-    {
-        return step([&] { return PosixFileServices::linkFile(from, to); });
-    }
-    void replaceFile(const std::string& from, const std::string& to) override
-    {
-        step([&] { return (PosixFileServices::replaceFile(from, to), 0); });
-    }
-    bool exchangeFiles(const std::string& a, const std::string& b) override
-    {
-        return step([&] { return PosixFileServices::exchangeFiles(a, b); });
-    }
-    bool isRegularFile(const std::string& path) override
-    {
-        return step([&] { return PosixFileServices::isRegularFile(path); });
-    }
-    std::optional<runtime::FileInfo> fileInfo(const std::string& path) override
-    {
-        return step([&] { return PosixFileServices::fileInfo(path); });
-    }
-    std::unique_ptr<runtime::FolderLock> lockFolder(const std::string& folder) override
-    {
-        return step([&] { return PosixFileServices::lockFolder(folder); });
-    }
-    std::unique_ptr<runtime::BlockFile> openToCopy(const std::string& path) override
-    {
-        return step([&] { return PosixFileServices::openToCopy(path); });
-    }
-    std::unique_ptr<runtime::CopyTarget> createCopy(const std::string& to, const std::string& part) override
-    {
-        return std::make_unique<KillingCopy>(*this,
-                                             step([&] { return PosixFileServices::createCopy(to, part); }));
-    }
-    unsigned matchPermissions(const std::string& reference, const std::string& target,
-                              const runtime::FileId& expected) override
-    {
-        return step([&] { return PosixFileServices::matchPermissions(reference, target, expected); });
-    }
-    runtime::FileInUse fileInUse(const std::string& path) override
-    {
-        return step([&] { return PosixFileServices::fileInUse(path); });
-    }
-    void flushFolder(const std::string& folder) override
-    {
-        step([&] { return (PosixFileServices::flushFolder(folder), 0); });
-    }
-
-private:
-    When m_when;
-    int m_nth;
-    int m_ops{0};
-    std::atomic<int> m_blockSteps{0};
 };
-
-std::size_t KillingCopy::readAt(std::uint64_t offset, char* buffer, std::size_t size)
-{
-    m_services.blockStep();
-    return m_real->readAt(offset, buffer, size);
-}
-void KillingCopy::writeAt(std::uint64_t offset, const char* data, std::size_t size)
-{
-    m_services.blockStep();
-    m_real->writeAt(offset, data, size);
-}
-void KillingCopy::setLength(std::uint64_t length)
-{
-    m_services.blockStep();
-    m_real->setLength(length);
-}
-void KillingCopy::flush()
-{
-    m_services.blockStep();
-    m_real->flush();
-}
-void KillingCopy::name()
-{
-    m_services.blockStep();
-    m_real->name();
-}
 
 struct Situation {
     const char* name;
@@ -221,12 +98,12 @@ bool swapKilled(const Situation& s, Layout& layout, KillingServices::When when, 
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        KillingServices files(s.options, when, nth);
+        KillingServices killing(s.options, when, nth);
         testsupport::RecordingDialogs dialogs;
         if (s.restore)
-            engine::RestoreExecutable(layout.state.strAppFolder, files, dialogs);
+            engine::RestoreExecutable(layout.state.strAppFolder, killing.files, dialogs);
         else
-            engine::SwapExecutable(layout.state, files, dialogs);
+            engine::SwapExecutable(layout.state, killing.files, dialogs);
         ::_exit(0);
     }
     int status = 0;
@@ -390,11 +267,11 @@ TEST(Crash, KilledBeforeAndAfterEveryStepAndInsideTheCopy)
             Layout layout(s, bytes);
             KillingServices counter(s.options, KillingServices::When::Never, 0);
             testsupport::RecordingDialogs dialogs;
-            ASSERT_EQ(s.restore ? engine::RestoreExecutable(layout.state.strAppFolder, counter, dialogs)
-                                : engine::SwapExecutable(layout.state, counter, dialogs),
+            ASSERT_EQ(s.restore ? engine::RestoreExecutable(layout.state.strAppFolder, counter.files, dialogs)
+                                : engine::SwapExecutable(layout.state, counter.files, dialogs),
                       SwapOutcome::Upgraded);
-            steps = counter.operations();
-            reports = counter.blockSteps();
+            steps = counter.operations;
+            reports = counter.copySteps;
         }
         int kills = 0, lost = 0;
         const auto tryKill = [&](KillingServices::When when, int nth) {

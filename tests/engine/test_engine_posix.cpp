@@ -42,7 +42,7 @@ TEST(ModNoCasePosix, FileExistsFindsEveryKindOfFileButNoFolder)
 {
     testsupport::TempFolder tmp;
     testsupport::PlatformFileServices real;
-    testsupport::FakeFileServices files{real};
+    testsupport::FaultyFileServices files{real};
     const std::string folder = tmp.text();
     testsupport::writeFile(tmp.path() / "Orvalis.old", "x");
     fs::permissions(tmp.path() / "Orvalis.old", fs::perms::owner_read, fs::perm_options::replace);

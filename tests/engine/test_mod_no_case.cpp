@@ -1,6 +1,6 @@
 #include "engine/mod_no_case.h"
 #include "runtime/failure.h"
-#include "support/fake_file_services.h"
+#include "support/faulty_file_services.h"
 #include "support/platform_file_services.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
@@ -19,7 +19,7 @@ namespace {
 struct ModNoCase : ::testing::Test {
     testsupport::TempFolder tmp;
     testsupport::PlatformFileServices real;
-    testsupport::FakeFileServices files{real};
+    testsupport::FaultyFileServices files{real};
     testsupport::RecordingDialogs dialogs;
     std::string folder = tmp.text();
 };
@@ -56,7 +56,7 @@ TEST_F(ModNoCase, RemoveFileReportsAFailureOnceAndLeavesTheFile)
 {
     testsupport::writeFile(tmp.path() / "Orvalis.old", "kept");
     for (const Op op : {Op::DirSearch, Op::SetAttrNormal, Op::DeleteFile}) {
-        testsupport::FakeFileServices faulty(real);
+        testsupport::FaultyFileServices faulty(real);
         testsupport::RecordingDialogs seen;
         faulty.failOn(op, 1, 70, "The file is in use");
         EXPECT_NO_THROW(RemoveFile(faulty, seen, folder, "Orvalis.old"));

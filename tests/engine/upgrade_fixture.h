@@ -2,7 +2,7 @@
 
 #include "engine/upgrade.h"
 #include "runtime/file_services.h"
-#include "support/fake_file_services.h"
+#include "support/faulty_file_services.h"
 #include "support/platform_file_services.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
@@ -41,7 +41,7 @@ struct UpgradeFixture {
     std::filesystem::path app;
     std::filesystem::path saved;
     PlatformFileServices real;
-    FakeFileServices files;
+    FaultyFileServices files;
     RecordingDialogs dialogs;
     engine::BrowseState state;
 };

@@ -3,7 +3,7 @@
 // what the copy's progress shows when.
 
 #include "runtime/failure.h"
-#include "support/fake_file_services.h"
+#include "support/faulty_file_services.h"
 #include "support/platform_file_services.h"
 #include "support/temp_folder.h"
 #include "toolkit/copy_progress.h"
@@ -94,7 +94,7 @@ TEST(ListContents, RowsTellReadersTheirPlaceInTheTreeAndTypedLettersMoveOn)
 struct Folders {
     testsupport::TempFolder tmp;
     testsupport::PlatformFileServices real;
-    testsupport::FakeFileServices files{real};
+    testsupport::FaultyFileServices files{real};
     runtime::Actions actions{files};
     std::string text(const std::filesystem::path& path) const { return testsupport::pathText(path); }
 };

@@ -2,7 +2,7 @@
 // browsing, choosing, upgrading, how often it reads, and every fault of the lists. The
 // toolkits' own promises (drawing, keys, screen readers, dots per inch) are tested with each.
 
-#include "support/fake_file_services.h"
+#include "support/faulty_file_services.h"
 #include "support/headless_toolkit.h"
 #include "support/platform_file_services.h"
 #ifndef _WIN32
@@ -123,7 +123,7 @@ protected:
     fs::path app;
     fs::path downloads;
     testsupport::PlatformFileServices real;
-    testsupport::FakeFileServices files{real};
+    testsupport::FaultyFileServices files{real};
     testsupport::HeadlessToolkit toolkit;
     std::unique_ptr<frmFile> window;
 };
@@ -470,7 +470,7 @@ TEST_F(Window, EveryListOperationFailingAtEveryCallLeavesAClearMessageAndNoFileT
             for (const Fault& fault : faults) {
                 SCOPED_TRACE(std::string(testsupport::opName(op)) + " #" + std::to_string(nth) +
                              " fails with " + fault.description);
-                testsupport::FakeFileServices failing{real};
+                testsupport::FaultyFileServices failing{real};
                 failing.setAppFolder(text(app));
                 failing.failOn(op, nth, fault.number, fault.description);
                 testsupport::HeadlessToolkit headless;

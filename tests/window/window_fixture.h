@@ -1,7 +1,7 @@
 #pragma once
 
 #include "runtime/posix/posix_file_services.h"
-#include "support/fake_file_services.h"
+#include "support/faulty_file_services.h"
 #include "support/program.h"
 #include "support/recording_dialogs.h"
 #include "support/temp_folder.h"
@@ -74,7 +74,7 @@ struct WindowFixture {
     std::filesystem::path app;
     std::filesystem::path downloads;
     runtime::PosixFileServices real;
-    FakeFileServices files{real};
+    FaultyFileServices files{real};
     RecordingDialogs dialogs;
     qt::Toolkit qt{kProgram};
     std::unique_ptr<frmFile> window;

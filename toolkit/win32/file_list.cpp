@@ -4,17 +4,6 @@
 
 namespace win32 {
 
-bool FileList::build(HWND parent, int id)
-{
-    // LBS_NOINTEGRALHEIGHT keeps the height of the definition instead of a whole number of rows.
-    // LBS_NODATA: the list box keeps only the number of rows and asks for each row it draws,
-    // so filling it costs nothing however many names there are.
-    const DWORD style = childStyle() | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-                        LBS_OWNERDRAWFIXED | LBS_NODATA;
-    return create(WS_EX_CLIENTEDGE, L"LISTBOX", L"", style, 0, 0, 0, 0, parent,
-                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
-}
-
 void FileList::layout(int dpi, HFONT font)
 {
     Control::layout(dpi, font);
@@ -83,58 +72,16 @@ void FileList::onDrawItem(const DRAWITEMSTRUCT& item)
 
 LRESULT FileList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        m_pressed = true;
-        return passOn(message, wParam, lParam);
-    }
-    case WM_LBUTTONUP: {
-        // The list may report the selection as the button comes up: still part of the press.
-        const bool wasPressed = m_pressed;
-        const LRESULT result = passOn(message, wParam, lParam);
-        m_pressed = false;
-        // The click is the release over a selected entry, also when it was selected before.
-        const int row = rowAt(lParam);
-        if (wasPressed && row >= 0 && row == selected())
-            raiseClick();
+    LRESULT result = 0;
+    if (answerMouseMessage(message, wParam, lParam, result))
         return result;
-    }
-    case WM_KEYDOWN: {
-        m_pressed = false; // a release the list never saw does not hold keys up
-        const LRESULT result = passOn(message, wParam, lParam);
+    if (message == WM_KEYDOWN) {
+        forgetPress();
+        result = passOn(message, wParam, lParam);
         onKeyDown(wParam);
         return result;
     }
-    default: {
-        LRESULT result = 0;
-        return answerRowMessage(message, wParam, lParam, result) ? result : passOn(message, wParam, lParam);
-    }
-    }
-}
-
-bool FileList::onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    switch (message) {
-    case WM_DRAWITEM:
-        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        result = TRUE;
-        return true;
-    case WM_CTLCOLORLISTBOX:
-        ::SetBkColor(reinterpret_cast<HDC>(wParam), Palette::colour(definition().back, COLOR_WINDOW));
-        result = reinterpret_cast<LRESULT>(palette().brush(definition().back, COLOR_WINDOW));
-        return true;
-    case WM_COMMAND:
-        // A selection moved by the keys is a click; one by the mouse waits for the release.
-        if (HIWORD(wParam) == LBN_SELCHANGE && !m_pressed) {
-            raiseClick();
-            result = 0;
-            return true;
-        }
-        return false;
-    default:
-        return false;
-    }
+    return answerRowMessage(message, wParam, lParam, result) ? result : passOn(message, wParam, lParam);
 }
 
 } // namespace win32

@@ -25,8 +25,6 @@ public:
         setClickEvent(m_state.click);
     }
 
-    bool build(HWND parent, int id) override;
-    bool takesFocus() const override { return true; }
     void layout(int dpi, HFONT font) override;
 
     std::string path() const override { return m_state.path(); }
@@ -40,17 +38,15 @@ public:
 
 protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    bool onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     int rowCount() const override { return static_cast<int>(m_names.size()); }
     const std::string& rowLabel(int row) const override { return m_names[static_cast<std::size_t>(row)]; }
     void fill(std::vector<std::string> names);
     void onKeyDown(WPARAM key);
-    void onDrawItem(const DRAWITEMSTRUCT& item);
+    void onDrawItem(const DRAWITEMSTRUCT& item) override;
 
     std::vector<std::string> m_names; ///< the entries' bytes, row by row
-    bool m_pressed{false};            ///< a mouse button is down on the list: the release is the click
     runtime::FileListState m_state;
 };
 

@@ -28,10 +28,7 @@ int folderIcon(bool open, HIMAGELIST& list)
 
 bool FolderList::build(HWND parent, int id)
 {
-    const DWORD style = childStyle() | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-                        LBS_OWNERDRAWFIXED | LBS_NODATA;
-    if (!create(WS_EX_CLIENTEDGE, L"LISTBOX", L"", style, 0, 0, 0, 0, parent,
-                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id))))
+    if (!RowList::build(parent, id))
         return false;
     m_closedIcon = folderIcon(false, m_icons);
     m_openIcon = folderIcon(true, m_icons);
@@ -61,26 +58,10 @@ void FolderList::onDrawItem(const DRAWITEMSTRUCT& item)
 
 LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT result = 0;
+    if (answerMouseMessage(message, wParam, lParam, result))
+        return result; // the list box reports a double click, which opens
     switch (message) {
-    case WM_LBUTTONDOWN: {
-        m_pressed = true;
-        return passOn(message, wParam, lParam);
-    }
-    case WM_LBUTTONDBLCLK: {
-        m_pressed = true;
-        m_afterOpen = true;
-        return passOn(message, wParam, lParam); // the list reports the double click: open
-    }
-    case WM_LBUTTONUP: {
-        const bool wasPressed = m_pressed && !m_afterOpen;
-        const LRESULT result = passOn(message, wParam, lParam);
-        m_pressed = false;
-        m_afterOpen = false;
-        const int row = rowAt(lParam);
-        if (wasPressed && row >= 0 && row == selected())
-            raiseClick();
-        return result;
-    }
     case WM_GETDLGCODE: {
         // Enter belongs to the list, which opens the selected folder with it.
         const auto* msg = reinterpret_cast<const MSG*>(lParam);
@@ -90,7 +71,7 @@ LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return code;
     }
     case WM_KEYDOWN:
-        m_pressed = false;
+        forgetPress();
         if (wParam == VK_RETURN) {
             m_state.open(selected());
             return 0;
@@ -100,36 +81,18 @@ LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam == L'\r')
             return 0;
         [[fallthrough]];
-    default: {
-        LRESULT result = 0;
+    default:
         return answerRowMessage(message, wParam, lParam, result) ? result : passOn(message, wParam, lParam);
-    }
     }
 }
 
 bool FolderList::onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    switch (message) {
-    case WM_DRAWITEM:
-        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        result = TRUE;
+    if (message == WM_COMMAND && HIWORD(wParam) == LBN_DBLCLK) {
+        m_state.open(selected());
         return true;
-    case WM_CTLCOLORLISTBOX:
-        result = reinterpret_cast<LRESULT>(palette().brush(definition().back, COLOR_WINDOW));
-        return true;
-    case WM_COMMAND:
-        if (HIWORD(wParam) == LBN_SELCHANGE && !m_pressed) {
-            raiseClick(); // moved by the keys
-            return true;
-        }
-        if (HIWORD(wParam) == LBN_DBLCLK) {
-            m_state.open(selected());
-            return true;
-        }
-        return false;
-    default:
-        return false;
     }
+    return RowList::onNotification(message, wParam, lParam, result);
 }
 
 } // namespace win32

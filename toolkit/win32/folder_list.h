@@ -24,11 +24,10 @@ public:
         : RowList(definition, palette, container),
           m_state(actions, [this](const auto& rows, int current) { showRows(rows.size(), current); })
     {
-        setClickEvent(m_state.click);
+        setClickEvent(m_state.click, true);
     }
 
     bool build(HWND parent, int id) override;
-    bool takesFocus() const override { return true; }
     void layout(int dpi, HFONT font) override;
 
     std::string path() const override { return m_state.path(); }
@@ -54,15 +53,13 @@ private:
     bool isTree() const override { return true; }
     bool rowOpen(int row) const override { return m_state.rows()[static_cast<std::size_t>(row)].open; }
     std::wstring rowDescription(int row) const override;
-    void onDrawItem(const DRAWITEMSTRUCT& item);
+    void onDrawItem(const DRAWITEMSTRUCT& item) override;
 
     runtime::FolderListState m_state;
     HIMAGELIST m_icons{nullptr}; ///< the system's small icons: shared, never freed here
     int m_closedIcon{-1};
     int m_openIcon{-1};
     int m_indent{10};
-    bool m_pressed{false};   ///< a mouse button is down on the list: the release is the click
-    bool m_afterOpen{false}; ///< the release that ends a double click is no click
 };
 
 } // namespace win32

@@ -1,5 +1,6 @@
 #include "row_list.h"
 
+#include "palette.h"
 #include "text.h"
 
 #include <windowsx.h>
@@ -21,6 +22,66 @@ void RowList::showRows(std::size_t rows, int current)
 int RowList::rowAt(LPARAM point) const
 {
     return RowAtPoint(handle(), POINT{GET_X_LPARAM(point), GET_Y_LPARAM(point)}, count());
+}
+
+bool RowList::build(HWND parent, int id)
+{
+    const DWORD style = childStyle() | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                        LBS_OWNERDRAWFIXED | LBS_NODATA;
+    return create(WS_EX_CLIENTEDGE, L"LISTBOX", L"", style, 0, 0, 0, 0, parent,
+                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
+}
+
+bool RowList::answerMouseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        m_pressed = true;
+        m_afterOpen = message == WM_LBUTTONDBLCLK && m_doubleClickOpens;
+        result = passOn(message, wParam, lParam);
+        return true;
+    case WM_LBUTTONUP: {
+        // The list may report the selection as the button comes up: still part of the press.
+        const bool wasPressed = m_pressed && !m_afterOpen;
+        result = passOn(message, wParam, lParam);
+        m_pressed = false;
+        m_afterOpen = false;
+        const int row = rowAt(lParam);
+        if (wasPressed && row >= 0 && row == selected())
+            raiseClick();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool RowList::selectionChanged()
+{
+    if (m_pressed)
+        return false;
+    raiseClick();
+    return true;
+}
+
+bool RowList::onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_DRAWITEM:
+        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
+        return true;
+    case WM_CTLCOLORLISTBOX:
+        ::SetBkColor(reinterpret_cast<HDC>(wParam), Palette::colour(definition().back, COLOR_WINDOW));
+        result = reinterpret_cast<LRESULT>(palette().brush(definition().back, COLOR_WINDOW));
+        return true;
+    case WM_COMMAND:
+        result = 0;
+        return HIWORD(wParam) == LBN_SELCHANGE && selectionChanged();
+    default:
+        return false;
+    }
 }
 
 void RowList::raiseClick()

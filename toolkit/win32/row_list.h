@@ -18,6 +18,12 @@ class RowList : public Control, private ListRows {
 public:
     using Control::Control;
 
+    /// Makes the list box: owner-drawn rows of a fixed height, the height of the definition
+    /// (LBS_NOINTEGRALHEIGHT) rather than a whole number of rows, only the count of rows
+    /// held (LBS_NODATA).
+    bool build(HWND parent, int id) override;
+    bool takesFocus() const override { return true; }
+
     int count() const { return static_cast<int>(send(LB_GETCOUNT)); }
     int selected() const { return static_cast<int>(send(LB_GETCURSEL)); }
     void select(int row) { send(LB_SETCURSEL, static_cast<WPARAM>(row)); }
@@ -25,7 +31,13 @@ public:
 
 protected:
     /// The event raised for a click: a row selected by the mouse, the keys or a typed letter.
-    void setClickEvent(runtime::UserEvent<>& click) { m_click = &click; }
+    /// When `doubleClickOpens`, the release that ends a double click is no click: the list
+    /// opens the row on the double click instead.
+    void setClickEvent(runtime::UserEvent<>& click, bool doubleClickOpens = false)
+    {
+        m_click = &click;
+        m_doubleClickOpens = doubleClickOpens;
+    }
     /// Tells the click handler, when a row is selected.
     void raiseClick();
 
@@ -42,6 +54,21 @@ protected:
     /// selects the next row that starts with it, as a list without texts must; false for other
     /// messages.
     bool answerRowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    /// The mouse's part of a click: a press on the list, then the release over a selected row
+    /// (also one selected before) is the click. Answers WM_LBUTTONDOWN, WM_LBUTTONDBLCLK and
+    /// WM_LBUTTONUP, passing them on to the list box; false for other messages.
+    bool answerMouseMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    /// A key went down: a release the list never saw does not hold the keys' clicks up.
+    void forgetPress() { m_pressed = false; }
+    /// The list box moved its selection (LBN_SELCHANGE): moved by the keys it is a click,
+    /// raised here (true); moved by the mouse it waits for the release (false).
+    bool selectionChanged();
+
+    /// Draws one row (WM_DRAWITEM).
+    virtual void onDrawItem(const DRAWITEMSTRUCT& item) = 0;
+    /// Draws the rows, paints the list's background and takes a selection moved by the keys
+    /// as a click.
+    bool onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void onDestroy() override { m_accessible.detach(); }
 
 private:
@@ -49,6 +76,9 @@ private:
     LRESULT text(WPARAM row, wchar_t* buffer) const;
 
     runtime::UserEvent<>* m_click{nullptr};
+    bool m_doubleClickOpens{false};
+    bool m_pressed{false};              ///< a mouse button is down on the list: the release is the click
+    bool m_afterOpen{false};            ///< the release that ends an opening double click is no click
     ListAccessible m_accessible{*this}; ///< what screen readers read of the rows
 };
 

@@ -1,7 +1,7 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
 #include "runtime/posix/posix_file_services.h"
-#include "support/fake_file_services.h"
+#include "support/faulty_file_services.h"
 #include "support/temp_folder.h"
 #include "toolkit/list_contents.h"
 #include "toolkit/qt/drive_list.h"
@@ -30,7 +30,7 @@ struct Folders {
     Folders() : files(real) {}
     testsupport::TempFolder tmp;
     runtime::PosixFileServices real;
-    testsupport::FakeFileServices files;
+    testsupport::FaultyFileServices files;
     runtime::Actions actions{files};
 };
 

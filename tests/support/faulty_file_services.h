@@ -13,6 +13,7 @@ namespace testsupport {
 
 enum class Op {
     AppFolder,
+    StartFolder,
     DirSearch,
     SetAttrNormal,
     DeleteFile,
@@ -37,12 +38,12 @@ enum class Op {
 
 const char* opName(Op op);
 
-/// Stands in for the platform's file services in tests: every call goes through to the
-/// real services (so tests run on real folders) unless a switch makes it fail first.
-/// Every call is counted and logged, whether it fails or not.
-class FakeFileServices : public runtime::FileServices {
+/// Wraps the platform's file services in tests: every call goes through to the real
+/// services (so tests run on real folders) unless a switch makes it fail first. Every call
+/// is counted and logged, whether it fails or not, and hooks see it come and go.
+class FaultyFileServices : public runtime::FileServices {
 public:
-    explicit FakeFileServices(runtime::FileServices& real) : m_real(real) {}
+    explicit FaultyFileServices(runtime::FileServices& real) : m_real(real) {}
 
     /// Makes the `nth` call (from 1) of `op` throw runtime::Failure(number, description)
     /// without doing anything; an empty description takes the number's from the table.
@@ -82,10 +83,18 @@ public:
     /// Called with each log line as a call comes in, before it does anything.
     std::function<void(const std::string&)> onCall;
 
+    /// Called once a call has returned from the real services, before its answer goes back.
+    std::function<void()> afterCall;
+
+    /// Called before each step of a copy on its files (read, write, length, flush, name),
+    /// from whichever thread takes it.
+    std::function<void()> onCopyStep;
+
     int calls(Op op) const;
     const std::vector<std::string>& log() const { return m_log; }
 
     std::string appFolder() override;
+    std::string startFolder() override;
     std::string dirSearch(const std::string& path, int attrMask) override;
     void setAttrNormal(const std::string& path) override;
     void deleteFile(const std::string& path) override;
@@ -112,6 +121,9 @@ public:
 private:
     // Counts and logs a call, and throws when a switch says this call fails.
     void enter(Op op, const std::string& what);
+
+    // Enters, makes the call `f` and tells afterCall; answers what `f` answers.
+    template <typename F> auto pass(Op op, const std::string& what, F&& f);
 
     struct Fault {
         int number;

@@ -1,9 +1,10 @@
 // File services on Windows. Every call goes straight to Win32 with wide-character texts;
 // nothing is cached.
 
+#include "runtime/win32/win_file_services.h"
+
 #include "runtime/errors.h"
 #include "runtime/failure.h"
-#include "runtime/win32/win_file_services.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,6 +12,7 @@
 #include <cwctype>
 #include <exception>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #ifndef NOMINMAX
@@ -91,7 +93,8 @@ namespace {
     throwError(::GetLastError());
 }
 
-// Owns a handle from CreateFileW (closed with CloseHandle) or FindFirstFileExW (FindClose).
+// Owns a handle from CreateFileW or CreateMutexW (closed with CloseHandle) or from
+// FindFirstFileExW (FindClose); null and INVALID_HANDLE_VALUE hold nothing.
 template <BOOL(WINAPI* Close)(HANDLE)> class Owned {
 public:
     explicit Owned(HANDLE h) : m_handle(h) {}
@@ -103,7 +106,9 @@ public:
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
     HANDLE get() const { return m_handle; }
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    /// Gives the handle up without closing it.
+    HANDLE release() { return std::exchange(m_handle, nullptr); }
+    bool valid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
 
 private:
     HANDLE m_handle;
@@ -350,6 +355,25 @@ std::string withoutTrailingSeparator(std::string path, const std::string& root)
 
 } // namespace
 
+std::unique_ptr<FileServices> createFileServices()
+{
+    return std::make_unique<WinFileServices>();
+}
+
+WinFileServices::WinFileServices()
+{
+    const DWORD n = ::GetCurrentDirectoryW(0, nullptr);
+    std::wstring folder(n, L'\0');
+    if (n == 0 || ::GetCurrentDirectoryW(n, folder.data()) != n - 1)
+        return; // the system cannot say
+    folder.resize(n - 1);
+    try {
+        m_startFolder = toUtf8(folder);
+    } catch (const Failure&) {
+        // not a name UTF-8 can carry: the system cannot say
+    }
+}
+
 std::string WinFileServices::appFolder()
 {
     std::wstring exe(MAX_PATH, L'\0');
@@ -560,10 +584,7 @@ std::wstring folderLockName(const std::string& folder)
         if (n > 0 && n < need)
             path = full.substr(0, n);
     }
-    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
-        path = L"\\\\" + path.substr(8);
-    else if (path.rfind(L"\\\\?\\", 0) == 0)
-        path.erase(0, 4);
+    path = toWide(withoutLongPrefix(toUtf8(path)));
     while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
         path.pop_back();
     std::replace(path.begin(), path.end(), L'/', L'\\');
@@ -589,16 +610,9 @@ namespace {
 class MutexFolderLock : public FolderLock {
 public:
     explicit MutexFolderLock(HANDLE mutex) : m_mutex(mutex) {}
-    ~MutexFolderLock() override
-    {
-        if (m_mutex != nullptr)
-            ::CloseHandle(m_mutex);
-    }
-    MutexFolderLock(const MutexFolderLock&) = delete;
-    MutexFolderLock& operator=(const MutexFolderLock&) = delete;
 
 private:
-    HANDLE m_mutex; // the mutex lives while a handle to it is open; null holds nothing
+    Handle m_mutex; // the mutex lives while a handle to it is open; null holds nothing
 };
 
 } // namespace
@@ -607,15 +621,11 @@ std::unique_ptr<FolderLock> WinFileServices::lockFolder(const std::string& folde
 {
     // The mutex exists exactly as long as a swap of the folder holds it open: finding it
     // there, or made by another user so that it cannot be opened, means the folder is taken.
-    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, folderLockName(folder).c_str());
+    Handle mutex(::CreateMutexW(nullptr, FALSE, folderLockName(folder).c_str()));
     const DWORD err = ::GetLastError();
-    if (mutex != nullptr && err == ERROR_ALREADY_EXISTS) {
-        ::CloseHandle(mutex);
+    if (mutex.valid() ? err == ERROR_ALREADY_EXISTS : err == ERROR_ACCESS_DENIED)
         return nullptr;
-    }
-    if (mutex == nullptr && err == ERROR_ACCESS_DENIED)
-        return nullptr;
-    return std::make_unique<MutexFolderLock>(mutex); // no mutex to be had: go on without
+    return std::make_unique<MutexFolderLock>(mutex.release()); // no mutex to be had: go on without
 }
 
 std::unique_ptr<BlockFile> WinFileServices::openToCopy(const std::string& path)

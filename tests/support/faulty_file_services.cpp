@@ -1,0 +1,330 @@
+#include "faulty_file_services.h"
+
+#include "runtime/errors.h"
+#include "runtime/failure.h"
+
+#include <mutex>
+#include <set>
+#include <type_traits>
+
+namespace testsupport {
+
+namespace {
+
+// A copy that tells each of its steps, and whose reads give back the first byte changed
+// on a damaging disk.
+class FaultyCopy : public runtime::CopyTarget {
+public:
+    FaultyCopy(std::unique_ptr<runtime::CopyTarget> real, const std::function<void()>& onStep, bool damaging)
+        : m_real(std::move(real)), m_onStep(onStep), m_damaging(damaging)
+    {}
+    std::size_t alignment() const override { return m_real->alignment(); }
+    runtime::FileStamp stamp() override { return m_real->stamp(); }
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
+    {
+        step();
+        const std::size_t n = m_real->readAt(offset, buffer, size);
+        if (m_damaging && n > 0)
+            buffer[0] = static_cast<char>(buffer[0] ^ 0x20);
+        return n;
+    }
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override
+    {
+        step();
+        m_real->writeAt(offset, data, size);
+    }
+    void setLength(std::uint64_t length) override
+    {
+        step();
+        m_real->setLength(length);
+    }
+    void flush() override
+    {
+        step();
+        m_real->flush();
+    }
+    void dropCache() override { m_real->dropCache(); }
+    void name() override
+    {
+        step();
+        m_real->name();
+    }
+
+private:
+    void step()
+    {
+        if (m_onStep)
+            m_onStep();
+    }
+
+    std::unique_ptr<runtime::CopyTarget> m_real;
+    const std::function<void()>& m_onStep;
+    bool m_damaging;
+};
+
+// A file whose bytes at an offset read before come back with the first one changed.
+class ChangedSource : public runtime::BlockFile {
+public:
+    explicit ChangedSource(std::unique_ptr<runtime::BlockFile> real) : m_real(std::move(real)) {}
+    std::size_t alignment() const override { return m_real->alignment(); }
+    runtime::FileStamp stamp() override { return m_real->stamp(); }
+    std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
+    {
+        const std::size_t n = m_real->readAt(offset, buffer, size);
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_read.insert(offset).second && n > 0)
+            buffer[0] = static_cast<char>(buffer[0] ^ 0x20);
+        return n;
+    }
+
+private:
+    std::unique_ptr<runtime::BlockFile> m_real;
+    std::mutex m_mutex;
+    std::set<std::uint64_t> m_read;
+};
+
+} // namespace
+
+const char* opName(Op op)
+{
+    switch (op) {
+    case Op::AppFolder:
+        return "appFolder";
+    case Op::StartFolder:
+        return "startFolder";
+    case Op::DirSearch:
+        return "dirSearch";
+    case Op::SetAttrNormal:
+        return "setAttrNormal";
+    case Op::DeleteFile:
+        return "deleteFile";
+    case Op::RenameFile:
+        return "renameFile";
+    case Op::LinkFile:
+        return "linkFile";
+    case Op::ReplaceFile:
+        return "replaceFile";
+    case Op::ExchangeFiles:
+        return "exchangeFiles";
+    case Op::IsRegularFile:
+        return "isRegularFile";
+    case Op::FileInfo:
+        return "fileInfo";
+    case Op::LockFolder:
+        return "lockFolder";
+    case Op::OpenToCopy:
+        return "openToCopy";
+    case Op::CopyFile:
+        return "copyFile";
+    case Op::MatchPermissions:
+        return "matchPermissions";
+    case Op::FlushFolder:
+        return "flushFolder";
+    case Op::FileInUse:
+        return "fileInUse";
+    case Op::AppendText:
+        return "appendText";
+    case Op::Drives:
+        return "drives";
+    case Op::DriveOf:
+        return "driveOf";
+    case Op::DriveCurrentFolder:
+        return "driveCurrentFolder";
+    case Op::ListFolder:
+        return "listFolder";
+    }
+    return "?";
+}
+
+void FaultyFileServices::failOn(Op op, int nth, int number, std::string description)
+{
+    m_faults[{op, nth}] = Fault{number, std::move(description)};
+}
+
+void FaultyFileServices::failOnPath(Op op, std::string path, int number, std::string description)
+{
+    m_pathFaults[{op, std::move(path)}] = Fault{number, std::move(description)};
+}
+
+int FaultyFileServices::calls(Op op) const
+{
+    const auto it = m_calls.find(op);
+    return it == m_calls.end() ? 0 : it->second;
+}
+
+void FaultyFileServices::enter(Op op, const std::string& what)
+{
+    const int nth = ++m_calls[op];
+    m_log.push_back(std::string(opName(op)) + " " + what);
+    if (onCall)
+        onCall(m_log.back());
+    const Fault* fault = nullptr;
+    if (const auto it = m_faults.find({op, nth}); it != m_faults.end())
+        fault = &it->second;
+    else if (const auto at = m_pathFaults.find({op, what}); at != m_pathFaults.end())
+        fault = &at->second;
+    if (fault == nullptr)
+        return;
+    if (fault->description.empty())
+        throw runtime::Failure(fault->number);
+    throw runtime::Failure(fault->number, fault->description);
+}
+
+template <typename F> auto FaultyFileServices::pass(Op op, const std::string& what, F&& f)
+{
+    enter(op, what);
+    if constexpr (std::is_void_v<decltype(f())>) {
+        f();
+        if (afterCall)
+            afterCall();
+    } else {
+        auto answer = f();
+        if (afterCall)
+            afterCall();
+        return answer;
+    }
+}
+
+std::string FaultyFileServices::appFolder()
+{
+    return pass(Op::AppFolder, "", [&] { return m_appFolder ? *m_appFolder : m_real.appFolder(); });
+}
+
+std::string FaultyFileServices::startFolder()
+{
+    return pass(Op::StartFolder, "", [&] { return m_real.startFolder(); });
+}
+
+std::string FaultyFileServices::dirSearch(const std::string& path, int attrMask)
+{
+    return pass(Op::DirSearch, path, [&] { return m_real.dirSearch(path, attrMask); });
+}
+
+void FaultyFileServices::setAttrNormal(const std::string& path)
+{
+    pass(Op::SetAttrNormal, path, [&] { m_real.setAttrNormal(path); });
+}
+
+void FaultyFileServices::deleteFile(const std::string& path)
+{
+    pass(Op::DeleteFile, path, [&] { m_real.deleteFile(path); });
+}
+
+void FaultyFileServices::renameFile(const std::string& from, const std::string& to)
+{
+    pass(Op::RenameFile, from + " -> " + to, [&] { m_real.renameFile(from, to); });
+}
+
+bool FaultyFileServices::linkFile(const std::string& from, const std::string& to)
+{
+    return pass(Op::LinkFile, from + " -> " + to,
+                [&] { return !m_noHardLinks && m_real.linkFile(from, to); });
+}
+
+void FaultyFileServices::replaceFile(const std::string& from, const std::string& to)
+{
+    pass(Op::ReplaceFile, from + " -> " + to, [&] { m_real.replaceFile(from, to); });
+}
+
+bool FaultyFileServices::exchangeFiles(const std::string& a, const std::string& b)
+{
+    return pass(Op::ExchangeFiles, a + " <-> " + b,
+                [&] { return !m_noExchange && m_real.exchangeFiles(a, b); });
+}
+
+bool FaultyFileServices::isRegularFile(const std::string& path)
+{
+    return pass(Op::IsRegularFile, path, [&] { return m_real.isRegularFile(path); });
+}
+
+std::optional<runtime::FileInfo> FaultyFileServices::fileInfo(const std::string& path)
+{
+    return pass(Op::FileInfo, path, [&] { return m_real.fileInfo(path); });
+}
+
+std::unique_ptr<runtime::FolderLock> FaultyFileServices::lockFolder(const std::string& folder)
+{
+    return pass(Op::LockFolder, folder, [&]() -> std::unique_ptr<runtime::FolderLock> {
+        if (m_folderLocked)
+            return nullptr;
+        return m_real.lockFolder(folder);
+    });
+}
+
+std::unique_ptr<runtime::BlockFile> FaultyFileServices::openToCopy(const std::string& path)
+{
+    return pass(Op::OpenToCopy, path, [&]() -> std::unique_ptr<runtime::BlockFile> {
+        auto file = m_real.openToCopy(path);
+        if (m_sourceChangedUnseen)
+            return std::make_unique<ChangedSource>(std::move(file));
+        return file;
+    });
+}
+
+std::unique_ptr<runtime::CopyTarget> FaultyFileServices::createCopy(const std::string& to,
+                                                                    const std::string& partPath)
+{
+    return pass(Op::CopyFile, to, [&]() -> std::unique_ptr<runtime::CopyTarget> {
+        return std::make_unique<FaultyCopy>(m_real.createCopy(to, partPath), onCopyStep, m_damagingDisk);
+    });
+}
+
+unsigned FaultyFileServices::matchPermissions(const std::string& reference, const std::string& target,
+                                              const runtime::FileId& expected)
+{
+    return pass(Op::MatchPermissions, reference + " -> " + target,
+                [&] { return m_real.matchPermissions(reference, target, expected); });
+}
+
+void FaultyFileServices::flushFolder(const std::string& folder)
+{
+    pass(Op::FlushFolder, folder, [&] { m_real.flushFolder(folder); });
+}
+
+runtime::FileInUse FaultyFileServices::fileInUse(const std::string& path)
+{
+    return pass(Op::FileInUse, path, [&] { return m_inUse ? *m_inUse : m_real.fileInUse(path); });
+}
+
+void FaultyFileServices::appendText(const std::string& path, const std::string& text)
+{
+    pass(Op::AppendText, path, [&] { m_real.appendText(path, text); });
+}
+
+std::vector<runtime::Drive> FaultyFileServices::drives()
+{
+    return pass(Op::Drives, "", [&] {
+        auto all = m_real.drives();
+        all.insert(all.end(), m_unreadyDrives.begin(), m_unreadyDrives.end());
+        return all;
+    });
+}
+
+runtime::Drive FaultyFileServices::driveOf(const std::string& path)
+{
+    return pass(Op::DriveOf, path, [&] {
+        for (const auto& drive : m_unreadyDrives) {
+            if (path.rfind(drive.name, 0) == 0)
+                return drive;
+        }
+        return m_real.driveOf(path);
+    });
+}
+
+std::string FaultyFileServices::driveCurrentFolder(const runtime::Drive& drive)
+{
+    return pass(Op::DriveCurrentFolder, drive.name, [&] {
+        for (const auto& unready : m_unreadyDrives) {
+            if (unready == drive)
+                throw runtime::Failure(runtime::kDiskNotReady);
+        }
+        return m_real.driveCurrentFolder(drive);
+    });
+}
+
+std::vector<runtime::FolderEntry> FaultyFileServices::listFolder(const std::string& folder)
+{
+    return pass(Op::ListFolder, folder, [&] { return m_real.listFolder(folder); });
+}
+
+} // namespace testsupport
