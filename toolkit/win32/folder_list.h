@@ -54,9 +54,7 @@ private:
     void onDrawItem(const DRAWITEMSTRUCT& item);
 
     runtime::FolderListState m_state;
-    HIMAGELIST m_icons{nullptr}; ///< the system's small icons: shared, never freed here
-    int m_closedIcon{-1};
-    int m_openIcon{-1};
+    HIMAGELIST m_icons{nullptr}; ///< the program's pictures: shared, never freed here
     int m_indent{10};
     bool m_pressed{false};   ///< a mouse button is down on the list: the release is the click
     bool m_afterOpen{false}; ///< the release that ends a double click is no click
