@@ -11,7 +11,7 @@ namespace bench {
 /// the swap unattended and still see what the user would have been told.
 class QuietDialogs : public runtime::Dialogs {
 public:
-    void msgBox(const std::string& text) override { messages.push_back(text); }
+    void msgBox(const std::string& text, runtime::MsgKind) override { messages.push_back(text); }
 
     std::vector<std::string> messages;
 };

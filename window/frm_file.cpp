@@ -76,7 +76,7 @@ void frmFile::Form_Load()
 {
     // Loading is one action, as each event the toolkit delivers is.
     runtime::Actions::Scope action(m_actions);
-    m_dialogs.msgBox(engine::kMsgWarning);
+    m_dialogs.msgBox(engine::kMsgWarning, runtime::MsgKind::Warning);
     lblHelp.setCaption(kHelp);
     try {
         m_state.strAppFolder = engine::AppFolderText(m_files.appFolder());
@@ -101,7 +101,7 @@ void frmFile::Drive1_Change()
         // once, and the lists stay where they are.
         if (m_returningToAppDrive)
             return;
-        m_dialogs.msgBox(kMsgDriveUnavailable);
+        m_dialogs.msgBox(kMsgDriveUnavailable, runtime::MsgKind::Warning);
         m_returningToAppDrive = true;
         try {
             Drive1.setDrive(m_state.strAppFolder);
@@ -140,7 +140,7 @@ void frmFile::FileList1_Click()
 void frmFile::cmdOpenOK_Click()
 {
     if (m_upgradeInPlace) {
-        m_dialogs.msgBox(kMsgAlreadyInPlace);
+        m_dialogs.msgBox(kMsgAlreadyInPlace, runtime::MsgKind::Information);
         return;
     }
     switch (engine::SwapExecutable(m_state, m_files, m_dialogs)) {
@@ -175,7 +175,8 @@ void frmFile::cmdOpenCancel_Click()
 
 void frmFile::showFolderFailure(const std::string& path, const std::string& description)
 {
-    m_dialogs.msgBox(std::string(kMsgFolderUnavailable) + "\r\n" + path + "\r\nDescription: " + description);
+    m_dialogs.msgBox(std::string(kMsgFolderUnavailable) + "\r\n" + path + "\r\nDescription: " + description,
+                     runtime::MsgKind::Warning);
 }
 
 void frmFile::returnToReadableFolder(const std::string& failed)

@@ -6,12 +6,12 @@
 namespace win32 {
 
 Dialogs::Dialogs(const runtime::Program& program, std::function<HWND()> owner)
-    : m_title(widen(program.title)), m_icon(program.iconResource), m_owner(std::move(owner))
+    : m_title(widen(program.title)), m_owner(std::move(owner))
 {}
 
 Dialogs::~Dialogs() = default;
 
-void Dialogs::msgBox(const std::string& text)
+void Dialogs::msgBox(const std::string& text, runtime::MsgKind kind)
 {
     const std::wstring wide = widen(text);
     const HWND owner = m_owner ? m_owner() : nullptr;
@@ -21,12 +21,7 @@ void Dialogs::msgBox(const std::string& text)
     box.hInstance = ::GetModuleHandleW(nullptr);
     box.lpszText = wide.c_str();
     box.lpszCaption = m_title.c_str();
-    box.dwStyle = MB_OK;
-    // The program's own icon, where the executable has one.
-    if (m_icon != 0 && ::FindResourceW(box.hInstance, MAKEINTRESOURCEW(m_icon), RT_GROUP_ICON) != nullptr) {
-        box.dwStyle |= MB_USERICON;
-        box.lpszIcon = MAKEINTRESOURCEW(m_icon);
-    }
+    box.dwStyle = MB_OK | (kind == runtime::MsgKind::Warning ? MB_ICONWARNING : MB_ICONINFORMATION);
     // Before the window shows, the box is the program's only window: bring it to the front.
     if (owner == nullptr)
         box.dwStyle |= MB_TASKMODAL | MB_SETFOREGROUND;
