@@ -18,8 +18,8 @@ class CopyProgress;
 class Dialogs : public runtime::Dialogs {
 public:
     /// `owner` answers the window the boxes open over, or null before one is shown. Every
-    /// box has the program's title as its caption, and the system's warning or information
-    /// picture in its body.
+    /// box has the program's title as its caption and, where the executable has it, its icon
+    /// in the title bar, and the system's warning or information picture in its body.
     Dialogs(const runtime::Program& program, std::function<HWND()> owner);
     ~Dialogs() override;
 
@@ -31,6 +31,7 @@ public:
 
 private:
     std::wstring m_title;
+    HICON m_icon{nullptr}; ///< the program's small icon, shared: never freed here
     std::function<HWND()> m_owner;
     std::unique_ptr<CopyProgress> m_progress;
     runtime::CopyProgressPolicy m_policy;

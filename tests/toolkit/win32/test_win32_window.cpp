@@ -452,8 +452,11 @@ void CALLBACK answerBox(HWND, UINT, UINT_PTR timer, DWORD)
     ::KillTimer(nullptr, timer);
     g_seenCaption = textOf(box);
     g_seenText = textOf(::GetDlgItem(box, 0xFFFF));
-    // The picture in the body is the static control with id 20.
-    g_seenIcon = reinterpret_cast<HICON>(::SendDlgItemMessageW(box, 20, STM_GETICON, 0, 0));
+    // The picture in the body: the static control with id 20 on Windows, 0x440 under Wine.
+    for (const int id : {20, 0x440}) {
+        if (g_seenIcon == nullptr)
+            g_seenIcon = reinterpret_cast<HICON>(::SendDlgItemMessageW(box, id, STM_GETICON, 0, 0));
+    }
     ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
 }
 
