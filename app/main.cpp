@@ -22,7 +22,8 @@ int main(int argc, char* argv[])
         return toolkit->run();
     } catch (const std::exception& error) {
         // Nothing has been touched: the window could not even be made.
-        toolkit->dialogs().msgBox(std::string("The upgrade window could not be opened.\r\n") + error.what());
+        toolkit->dialogs().msgBox(std::string("The upgrade window could not be opened.\r\n") + error.what(),
+                                  runtime::MsgKind::Warning);
         return 1;
     }
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
@@ -14,12 +15,15 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvalis Upgrade"));
 
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+    // The box as the tool makes it: the style's warning picture, an OK button of its own.
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
                     QStringLiteral("WARNING!!! Please be sure that Orvalis has been\n"
                                    "shut down prior to continuing the upgrade process."),
-                    QMessageBox::Ok);
+                    QMessageBox::NoButton);
     box.setTextFormat(Qt::PlainText);
-    box.setEscapeButton(QMessageBox::Ok);
+    auto* ok = new QPushButton(QStringLiteral("OK"), &box);
+    box.addButton(ok, QMessageBox::AcceptRole);
+    box.setEscapeButton(ok);
     box.exec();
 
     QWidget window;

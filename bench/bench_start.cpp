@@ -1,10 +1,12 @@
 // Start and memory of the real executable against the floor program, watched from outside
 // on an X display (Xvfb): the time from starting the process to the warning box being
-// mapped, then the peak resident memory once the window shows. Neither program knows it
-// is watched.
+// mapped, the time from closing the box to the window being mapped, then the peak resident
+// memory once the window shows. Neither program knows it is watched.
 //
-//   bench_start --tool PATH --floor PATH [--repeats N] [--warm-up N]
-// The display is the one in DISPLAY; no window manager may run on it.
+//   bench_start --tool PATH --floor PATH [--runner PATH] [--label TEXT] [--repeats N] [--warm-up N]
+// The display is the one in DISPLAY, with or without a window manager. With --runner, each
+// program is started by it (as "wine64 PATH"), and the peak memory is not measured: it
+// would be the runner's.
 
 #include "figures.h"
 
@@ -22,6 +24,7 @@
 #include <sys/select.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -33,8 +36,15 @@ constexpr double kTimeoutMs = 30000;
 
 struct Run {
     double startMs{0};
+    double windowMs{0};
     double peakMiB{0};
 };
+
+// Windows come and go while they are looked at: one gone meanwhile is no fault.
+int ignoreError(::Display*, XErrorEvent*)
+{
+    return 0;
+}
 
 class XDisplay {
 public:
@@ -42,6 +52,9 @@ public:
     {
         if (m_display == nullptr)
             throw std::runtime_error("cannot open the X display in DISPLAY");
+        XSetErrorHandler(ignoreError);
+        // A window manager maps the programs' windows inside frames of its own: each new
+        // top-level window is watched itself, so that its own map is heard either way.
         XSelectInput(m_display, DefaultRootWindow(m_display), SubstructureNotifyMask);
         m_deleteWindow = XInternAtom(m_display, "WM_DELETE_WINDOW", False);
         m_protocols = XInternAtom(m_display, "WM_PROTOCOLS", False);
@@ -58,6 +71,8 @@ public:
             while (XPending(m_display) > 0) {
                 XEvent event;
                 XNextEvent(m_display, &event);
+                if (event.type == CreateNotify && event.xcreatewindow.parent == DefaultRootWindow(m_display))
+                    XSelectInput(m_display, event.xcreatewindow.window, StructureNotifyMask);
                 if (event.type == MapNotify && titleOf(event.xmap.window) == title)
                     return event.xmap.window;
             }
@@ -126,17 +141,21 @@ void reap(pid_t pid)
     }
 }
 
-Run runOnce(XDisplay& display, const std::string& program)
+Run runOnce(XDisplay& display, const std::string& runner, const std::string& program)
 {
     // The working folder is the program's own, as when started from its folder.
     const std::string folder = program.substr(0, program.find_last_of('/'));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    std::vector<char*> argv;
+    if (!runner.empty())
+        argv.push_back(const_cast<char*>(runner.c_str()));
+    argv.push_back(const_cast<char*>(program.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = 0;
     const double started = bench::NowMs();
-    const int err = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    const int err = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (err != 0)
         throw std::runtime_error("cannot start " + program + ": " + std::strerror(err));
@@ -149,23 +168,27 @@ Run runOnce(XDisplay& display, const std::string& program)
         throw std::runtime_error(program + " showed no warning box");
     }
     run.startMs = bench::NowMs() - started;
+    const double closed = bench::NowMs();
     display.close(box);
 
-    const Window window = display.waitForMap(kWindowTitle, bench::NowMs() + kTimeoutMs);
+    const Window window = display.waitForMap(kWindowTitle, closed + kTimeoutMs);
     if (window == 0) {
         kill(pid, SIGKILL);
         reap(pid);
         throw std::runtime_error(program + " showed no window after the box");
     }
-    // The peak settles once the window has drawn itself; wait until it stops growing.
-    double peak = peakMiB(pid);
-    for (int quiet = 0; quiet < 15;) {
-        usleep(20000);
-        const double now = peakMiB(pid);
-        quiet = now == peak ? quiet + 1 : 0;
-        peak = now;
+    run.windowMs = bench::NowMs() - closed;
+    if (runner.empty()) {
+        // The peak settles once the window has drawn itself; wait until it stops growing.
+        double peak = peakMiB(pid);
+        for (int quiet = 0; quiet < 15;) {
+            usleep(20000);
+            const double now = peakMiB(pid);
+            quiet = now == peak ? quiet + 1 : 0;
+            peak = now;
+        }
+        run.peakMiB = peak;
     }
-    run.peakMiB = peak;
     display.close(window);
     reap(pid);
     return run;
@@ -177,37 +200,47 @@ int main(int argc, char** argv)
 {
     const std::string tool = bench::ArgText(argc, argv, "--tool", "");
     const std::string floor = bench::ArgText(argc, argv, "--floor", "");
+    const std::string runner = bench::ArgText(argc, argv, "--runner", "");
+    const std::string label = bench::ArgText(argc, argv, "--label", "Start");
     const int repeats = static_cast<int>(bench::ArgNumber(argc, argv, "--repeats", 10));
     const int warmUp = static_cast<int>(bench::ArgNumber(argc, argv, "--warm-up", 2));
     if (tool.empty() || floor.empty()) {
-        std::fprintf(stderr, "usage: bench_start --tool PATH --floor PATH [--repeats N] [--warm-up N]\n");
+        std::fprintf(stderr, "usage: bench_start --tool PATH --floor PATH [--runner PATH] [--label TEXT] "
+                             "[--repeats N] [--warm-up N]\n");
         return 2;
     }
     try {
         XDisplay display;
+        // The window's times and the peaks are kept in the order the runs were made, so
+        // that each pairs up as the box's times do.
         std::vector<double> toolPeak, floorPeak;
+        bench::Pairs windows;
         const bench::Pairs starts = bench::RunInTurns(
             warmUp, repeats,
             [&] {
-                const Run run = runOnce(display, tool);
+                const Run run = runOnce(display, runner, tool);
                 toolPeak.push_back(run.peakMiB);
+                windows.tool.push_back(run.windowMs);
                 return run.startMs;
             },
             [&] {
-                const Run run = runOnce(display, floor);
+                const Run run = runOnce(display, runner, floor);
                 floorPeak.push_back(run.peakMiB);
+                windows.floor.push_back(run.windowMs);
                 return run.startMs;
             });
-        // The warm-up runs' peaks are left out, as their times are.
-        toolPeak.erase(toolPeak.begin(), toolPeak.begin() + warmUp);
-        floorPeak.erase(floorPeak.begin(), floorPeak.begin() + warmUp);
+        // The warm-up runs are left out, as their times are.
+        for (auto* samples : {&toolPeak, &floorPeak, &windows.tool, &windows.floor})
+            samples->erase(samples->begin(), samples->begin() + warmUp);
+        std::printf(
+            "%s\n",
+            bench::PairedRow(label + ": process start to the warning box shown", starts, 1.15, 0).c_str());
         std::printf("%s\n",
-                    bench::TableRow("Start: process start to the warning box shown", "ms",
-                                    bench::Summarise(starts.tool), bench::Summarise(starts.floor), 1.25)
-                        .c_str());
-        std::printf("%s\n", bench::TableRow("Start: peak memory while the window shows", "MiB",
-                                            bench::Summarise(toolPeak), bench::Summarise(floorPeak), 1.15)
-                                .c_str());
+                    bench::PairedRow(label + ": box closed to the window shown", windows, 1.25, 0).c_str());
+        if (runner.empty())
+            std::printf("%s\n", bench::TableRow(label + ": peak memory while the window shows", "MiB",
+                                                bench::Summarise(toolPeak), bench::Summarise(floorPeak), 1.15)
+                                    .c_str());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_start: %s\n", e.what());
         return 1;

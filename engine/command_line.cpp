@@ -263,11 +263,11 @@ void LogDialogs::logQuietly(const std::string& line)
     }
 }
 
-void LogDialogs::msgBox(const std::string& text)
+void LogDialogs::msgBox(const std::string& text, runtime::MsgKind kind)
 {
     logQuietly("message: " + oneLine(text));
     if (m_boxes)
-        m_boxes->msgBox(text);
+        m_boxes->msgBox(text, kind);
     else
         m_quietOut << withNewlines(text) << "\n";
 }
@@ -319,21 +319,21 @@ int RunCommandLine(const CommandLine& command, runtime::FileServices& files, run
     case CommandLine::Action::Help:
         out << withNewlines(kUsage) << "\n";
         if (boxes)
-            boxes->msgBox(kUsage);
+            boxes->msgBox(kUsage, runtime::MsgKind::Information);
         return kExitUsage;
     case CommandLine::Action::Usage:
         err << command.error << "\n" << withNewlines(kUsage) << "\n";
         dialogs.logQuietly("usage error: " + command.error + " (exit code " + std::to_string(kExitUsage) +
                            ")");
         if (boxes)
-            boxes->msgBox(command.error + "\r\n\r\n" + kUsage);
+            boxes->msgBox(command.error + "\r\n\r\n" + kUsage, runtime::MsgKind::Warning);
         return kExitUsage;
     case CommandLine::Action::Upgrade:
     case CommandLine::Action::Restore:
         break;
     }
     if (boxes)
-        boxes->msgBox(kMsgWarning);
+        boxes->msgBox(kMsgWarning, runtime::MsgKind::Warning);
     SwapOutcome outcome = SwapOutcome::Failed;
     try {
         if (restoring) {
@@ -349,7 +349,8 @@ int RunCommandLine(const CommandLine& command, runtime::FileServices& files, run
     } catch (const runtime::Failure& failure) {
         // Finding the folders failed, before the swap touched anything.
         dialogs.msgBox(std::string(restoring ? kMsgRestoreFailure : kMsgFailure) + "\r\nNumber: " +
-                       std::to_string(failure.number()) + "\r\nDescription: " + failure.description());
+                           std::to_string(failure.number()) + "\r\nDescription: " + failure.description(),
+                       runtime::MsgKind::Warning);
     }
     const int code = ExitCodeFor(outcome);
     const std::string line = std::string("outcome: ") + outcomeText(outcome, restoring) + " (exit code " +

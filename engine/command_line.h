@@ -66,7 +66,7 @@ public:
     void logQuietly(const std::string& line);
     bool logFailed() const { return m_logFailed; }
 
-    void msgBox(const std::string& text) override;
+    void msgBox(const std::string& text, runtime::MsgKind kind) override;
     void copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) override;
     void copyEnded() override;
 

@@ -23,7 +23,8 @@ void RemoveFile(runtime::FileServices& files, runtime::Dialogs& dialogs, const s
             files.setAttrNormal(path);
         files.deleteFile(path); // also when the search found nothing, so the user learns why
     } catch (const runtime::Failure& failure) {
-        dialogs.msgBox(RemoveFailedMessage(failure.number(), failure.description()));
+        dialogs.msgBox(RemoveFailedMessage(failure.number(), failure.description()),
+                       runtime::MsgKind::Warning);
     }
 }
 

@@ -59,22 +59,22 @@ SwapOutcome RestoreExecutable(const std::string& appFolder, runtime::FileService
     try {
         lock = files.lockFolder(app);
         if (!lock) {
-            dialogs.msgBox(kMsgBusy);
+            dialogs.msgBox(kMsgBusy, runtime::MsgKind::Warning);
             return SwapOutcome::Busy;
         }
         if (const runtime::FileInUse running = files.fileInUse(app + kExeName); running.inUse) {
-            dialogs.msgBox(StillRunningMessage(running));
+            dialogs.msgBox(StillRunningMessage(running), runtime::MsgKind::Warning);
             return SwapOutcome::StillRunning;
         }
         if (finishInterrupted(app, files)) {
             done = Step::Kept;
         } else {
             if (!FileExists(files, app, kExeName)) {
-                dialogs.msgBox(kMsgRestoreFailure);
+                dialogs.msgBox(kMsgRestoreFailure, runtime::MsgKind::Warning);
                 return SwapOutcome::ExeNotFound;
             }
             if (!FileExists(files, app, kOldName)) {
-                dialogs.msgBox(kMsgNothingToRestore);
+                dialogs.msgBox(kMsgNothingToRestore, runtime::MsgKind::Warning);
                 return SwapOutcome::UpgradeNotFound;
             }
             if (files.exchangeFiles(app + kOldName, app + kExeName)) {
@@ -96,7 +96,7 @@ SwapOutcome RestoreExecutable(const std::string& appFolder, runtime::FileService
             }
         }
         files.flushFolder(app);
-        dialogs.msgBox(kMsgRestored);
+        dialogs.msgBox(kMsgRestored, runtime::MsgKind::Information);
         return SwapOutcome::Upgraded;
     } catch (const runtime::Failure&) {
         switch (done) {
@@ -113,18 +113,18 @@ SwapOutcome RestoreExecutable(const std::string& appFolder, runtime::FileService
             try {
                 files.renameFile(app + kRestoreName, app + kExeName);
             } catch (const runtime::Failure&) {
-                dialogs.msgBox(RestoreNotUndoneMessage(app));
+                dialogs.msgBox(RestoreNotUndoneMessage(app), runtime::MsgKind::Warning);
                 return SwapOutcome::NotRestored;
             }
             break;
         case Step::Back:
-            dialogs.msgBox(ReplacedNotKeptMessage(app));
+            dialogs.msgBox(ReplacedNotKeptMessage(app), runtime::MsgKind::Warning);
             return SwapOutcome::InstalledButFailed;
         case Step::Kept:
-            dialogs.msgBox(kMsgRestoredUnconfirmed);
+            dialogs.msgBox(kMsgRestoredUnconfirmed, runtime::MsgKind::Warning);
             return SwapOutcome::InstalledButFailed;
         }
-        dialogs.msgBox(kMsgRestoreFailure);
+        dialogs.msgBox(kMsgRestoreFailure, runtime::MsgKind::Warning);
         return SwapOutcome::Failed;
     }
 }

@@ -236,7 +236,7 @@ bool interrupted(const std::string& app, runtime::FileServices& files)
 SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& files, runtime::Dialogs& dialogs)
 {
     if (state.strChosenFile != kUpgradeName) {
-        dialogs.msgBox(kMsgChooseUpgrade);
+        dialogs.msgBox(kMsgChooseUpgrade, runtime::MsgKind::Warning);
         return SwapOutcome::NotChosen;
     }
     const std::string& app = state.strAppFolder;
@@ -247,12 +247,12 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
     try {
         lock = files.lockFolder(app);
         if (!lock) {
-            dialogs.msgBox(kMsgBusy);
+            dialogs.msgBox(kMsgBusy, runtime::MsgKind::Warning);
             return SwapOutcome::Busy;
         }
         if (!FileExists(files, app, kExeName)) {
             if (!interrupted(app, files)) {
-                dialogs.msgBox(kMsgFailure);
+                dialogs.msgBox(kMsgFailure, runtime::MsgKind::Warning);
                 return SwapOutcome::ExeNotFound;
             }
             // Under the lock, so this is no other swap halfway through; the upgrade file was
@@ -260,7 +260,7 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
             files.renameFile(app + kUpgradeName, app + kExeName);
             done.installed = true;
             files.flushFolder(app);
-            dialogs.msgBox(kMsgCompleted);
+            dialogs.msgBox(kMsgCompleted, runtime::MsgKind::Information);
             return SwapOutcome::Upgraded;
         }
         const auto exe = files.fileInfo(app + kExeName);
@@ -278,19 +278,19 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
         const bool inPlace = inFolder && inFolder->links == 1;
         const std::string from = inFolder ? app + kUpgradeName : source + kUpgradeName;
         if (!inFolder && !FileExists(files, source, kUpgradeName)) {
-            dialogs.msgBox(kMsgFailure);
+            dialogs.msgBox(kMsgFailure, runtime::MsgKind::Warning);
             return SwapOutcome::UpgradeNotFound;
         }
         // Before anything is made: a running "Orvalis.exe" would refuse the last step, and a
         // refused undo could leave a second name behind.
         if (const runtime::FileInUse running = files.fileInUse(app + kExeName); running.inUse) {
-            dialogs.msgBox(StillRunningMessage(running));
+            dialogs.msgBox(StillRunningMessage(running), runtime::MsgKind::Warning);
             return SwapOutcome::StillRunning;
         }
         // Run again after a crash that came after the install, swapping would keep the new
         // executable as "Orvalis.old" and throw the previous version away.
         if (SameContents(files, app + kExeName, from)) {
-            dialogs.msgBox(kMsgAlreadyInstalled);
+            dialogs.msgBox(kMsgAlreadyInstalled, runtime::MsgKind::Information);
             return SwapOutcome::AlreadyInstalled;
         }
         if (inFolder && !inPlace) {
@@ -324,26 +324,28 @@ SwapOutcome SwapExecutable(const BrowseState& state, runtime::FileServices& file
         const unsigned notKept = install(done, app, files);
 
         files.flushFolder(app);
-        dialogs.msgBox(NotKeptMessage(notKept));
+        // Installed, but with something of the previous version's lost: worth a warning.
+        dialogs.msgBox(NotKeptMessage(notKept),
+                       notKept == 0 ? runtime::MsgKind::Information : runtime::MsgKind::Warning);
         return SwapOutcome::Upgraded;
     } catch (const runtime::Failure&) {
         dialogs.copyEnded();
         // Once the upgrade is in place, putting the old one back would be the worse choice,
         // and swapping again would throw the previous version away: the user is told so.
         if (done.installed) {
-            dialogs.msgBox(kMsgInstalledUnconfirmed);
+            dialogs.msgBox(kMsgInstalledUnconfirmed, runtime::MsgKind::Warning);
             return SwapOutcome::InstalledButFailed;
         }
         std::string changed;
         switch (undo(done, app, files, changed)) {
         case Undone::NotRestored:
-            dialogs.msgBox(NotRestoredMessage(app));
+            dialogs.msgBox(NotRestoredMessage(app), runtime::MsgKind::Warning);
             return SwapOutcome::NotRestored;
         case Undone::LeftAlone:
-            dialogs.msgBox(ChangedMeanwhileMessage(changed));
+            dialogs.msgBox(ChangedMeanwhileMessage(changed), runtime::MsgKind::Warning);
             return SwapOutcome::NotRestored;
         case Undone::Restored:
-            dialogs.msgBox(kMsgFailure);
+            dialogs.msgBox(kMsgFailure, runtime::MsgKind::Warning);
             break;
         }
         return SwapOutcome::Failed;
@@ -354,7 +356,7 @@ SwapOutcome SwapSession::swap(const BrowseState& state, runtime::FileServices& f
                               runtime::Dialogs& dialogs)
 {
     if (m_upgradeInPlace) {
-        dialogs.msgBox(kMsgAlreadyInPlace);
+        dialogs.msgBox(kMsgAlreadyInPlace, runtime::MsgKind::Information);
         return SwapOutcome::InstalledButFailed;
     }
     const SwapOutcome outcome = SwapExecutable(state, files, dialogs);

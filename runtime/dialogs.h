@@ -7,15 +7,21 @@
 
 namespace runtime {
 
+/// What a message tells the user, which picks the picture in the body of its box.
+enum class MsgKind {
+    Warning,     ///< the start's warning, and every failure or refusal
+    Information, ///< what went well, or how things stand
+};
+
 /// What the user sees of the program besides its window: modal message boxes and the
 /// progress of a long copy.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    /// Shows `text` in a modal box with an OK button only and returns when the user
-    /// closes it. Lines in `text` are separated by "\r\n".
-    virtual void msgBox(const std::string& text) = 0;
+    /// Shows `text` in a modal box with an OK button only and the picture of `kind`, and
+    /// returns when the user closes it. Lines in `text` are separated by "\r\n".
+    virtual void msgBox(const std::string& text, MsgKind kind) = 0;
 
     /// A copy has done `done` of `total` bytes of `stage`. Called often; may draw but takes
     /// no input.

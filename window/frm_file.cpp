@@ -31,32 +31,40 @@ frmFile::frmFile(runtime::Toolkit& toolkit, runtime::FileServices& files)
 {}
 
 frmFile::frmFile(runtime::Toolkit& toolkit, runtime::FileServices& files, runtime::Dialogs& dialogs)
-    : m_files(files), m_dialogs(dialogs), m_actions(files),
-      m_form(toolkit.createForm(frmFileDefinition(), m_actions)), lblHelp(m_form->label("lblHelp")),
-      Drive1(m_form->driveList("Drive1")), Dir1(m_form->folderList("Dir1")),
-      FileList1(m_form->fileList("FileList1")), picFileOpen(m_form->panel("picFileOpen")),
-      lblOpenFileName(m_form->label("lblOpenFileName")), cmdOpenOK(m_form->pushButton("cmdOpenOK")),
-      cmdOpenBack(m_form->pushButton("cmdOpenBack")), cmdOpenCancel(m_form->pushButton("cmdOpenCancel"))
+    : m_toolkit(toolkit), m_files(files), m_dialogs(dialogs), m_actions(files)
+{}
+
+void frmFile::build()
 {
+    m_form = m_toolkit.createForm(frmFileDefinition(), m_actions);
+    lblHelp = &m_form->label("lblHelp");
+    Drive1 = &m_form->driveList("Drive1");
+    Dir1 = &m_form->folderList("Dir1");
+    FileList1 = &m_form->fileList("FileList1");
+    picFileOpen = &m_form->panel("picFileOpen");
+    lblOpenFileName = &m_form->label("lblOpenFileName");
+    cmdOpenOK = &m_form->pushButton("cmdOpenOK");
+    cmdOpenBack = &m_form->pushButton("cmdOpenBack");
+    cmdOpenCancel = &m_form->pushButton("cmdOpenCancel");
     bindEvents();
 }
 
 void frmFile::bindEvents()
 {
-    Drive1.onChange([this] { Drive1_Change(); });
-    Dir1.onChange([this] { Dir1_Change(); });
-    Dir1.onClick([this] { Dir1_Click(); });
-    Dir1.onOpenFailed([this](const std::string& path, const runtime::Failure& failure) {
+    Drive1->onChange([this] { Drive1_Change(); });
+    Dir1->onChange([this] { Dir1_Change(); });
+    Dir1->onClick([this] { Dir1_Click(); });
+    Dir1->onOpenFailed([this](const std::string& path, const runtime::Failure& failure) {
         showFolderFailure(path, failure.description());
     });
-    FileList1.onClick([this] { FileList1_Click(); });
-    FileList1.onReadFailed([this](const std::string& path, const runtime::Failure& failure) {
+    FileList1->onClick([this] { FileList1_Click(); });
+    FileList1->onReadFailed([this](const std::string& path, const runtime::Failure& failure) {
         showFolderFailure(path, failure.description());
         returnToReadableFolder(path);
     });
-    cmdOpenOK.onClick([this] { cmdOpenOK_Click(); });
-    cmdOpenBack.onClick([this] { cmdOpenBack_Click(); });
-    cmdOpenCancel.onClick([this] { cmdOpenCancel_Click(); });
+    cmdOpenOK->onClick([this] { cmdOpenOK_Click(); });
+    cmdOpenBack->onClick([this] { cmdOpenBack_Click(); });
+    cmdOpenCancel->onClick([this] { cmdOpenCancel_Click(); });
 }
 
 void frmFile::load()
@@ -66,22 +74,26 @@ void frmFile::load()
 
 void frmFile::show()
 {
-    m_form->showCentred();
+    if (m_form)
+        m_form->showCentred();
 }
 
 void frmFile::Form_Load()
 {
     // Loading is one action, as each event the toolkit delivers is.
     runtime::Actions::Scope action(m_actions);
-    m_dialogs.msgBox(engine::kMsgWarning);
-    lblHelp.setCaption(kHelp);
+    m_dialogs.msgBox(engine::kMsgWarning, runtime::MsgKind::Warning);
+    // The window is built once the warning is closed: the box shows as soon as the program
+    // starts, and nothing of the window shows before it anyway.
+    build();
+    lblHelp->setCaption(kHelp);
     try {
         m_state.strAppFolder = engine::AppFolderText(m_files.appFolder());
-        Drive1.setDrive(m_state.strAppFolder);
-        Dir1.setPath(m_state.strAppFolder);
-        m_state.strBrowseFolder = engine::FolderText(Dir1.path());
-        FileList1.setPath(m_state.strAppFolder);
-        FileList1.setPattern(kPattern);
+        Drive1->setDrive(m_state.strAppFolder);
+        Dir1->setPath(m_state.strAppFolder);
+        m_state.strBrowseFolder = engine::FolderText(Dir1->path());
+        FileList1->setPath(m_state.strAppFolder);
+        FileList1->setPattern(kPattern);
         Dir1_Click();
     } catch (const runtime::Failure& failure) {
         showFolderFailure(runtime::TrimSeparator(m_state.strAppFolder), failure.description());
@@ -92,16 +104,16 @@ void frmFile::Form_Load()
 void frmFile::Drive1_Change()
 {
     try {
-        Dir1.goToDrive(Drive1.currentDrive());
+        Dir1->goToDrive(Drive1->currentDrive());
     } catch (const runtime::Failure&) {
         // Going back to the application's drive failed as well: the message has been shown
         // once, and the lists stay where they are.
         if (m_returningToAppDrive)
             return;
-        m_dialogs.msgBox(kMsgDriveUnavailable);
+        m_dialogs.msgBox(kMsgDriveUnavailable, runtime::MsgKind::Warning);
         m_returningToAppDrive = true;
         try {
-            Drive1.setDrive(m_state.strAppFolder);
+            Drive1->setDrive(m_state.strAppFolder);
         } catch (const runtime::Failure&) {
             // The drive list keeps the drive that failed; the folder list never left its folder.
         }
@@ -112,10 +124,10 @@ void frmFile::Drive1_Change()
 void frmFile::Dir1_Change()
 {
     // The file list reads the folder once, when the action that led here has ended.
-    m_state.strBrowseFolder = engine::FolderText(Dir1.path());
-    FileList1.refresh();
-    FileList1.setPath(m_state.strBrowseFolder);
-    FileList1.setPattern(kPattern);
+    m_state.strBrowseFolder = engine::FolderText(Dir1->path());
+    FileList1->refresh();
+    FileList1->setPath(m_state.strBrowseFolder);
+    FileList1->setPattern(kPattern);
 }
 
 void frmFile::Dir1_Click()
@@ -125,13 +137,13 @@ void frmFile::Dir1_Click()
 
 void frmFile::FileList1_Click()
 {
-    const std::string name = FileList1.fileName();
+    const std::string name = FileList1->fileName();
     m_form->setCaption(kCaptionChosen + name);
     m_state.strChosenFile = name;
     // The swap copies from the folder the file was clicked in, even if the user browses on.
-    m_state.strChosenFolder = engine::FolderText(FileList1.shownPath());
-    lblOpenFileName.setCaption(m_state.strChosenFile);
-    picFileOpen.show();
+    m_state.strChosenFolder = engine::FolderText(FileList1->shownPath());
+    lblOpenFileName->setCaption(m_state.strChosenFile);
+    picFileOpen->show();
 }
 
 void frmFile::cmdOpenOK_Click()
@@ -155,7 +167,7 @@ void frmFile::cmdOpenOK_Click()
 
 void frmFile::cmdOpenBack_Click()
 {
-    picFileOpen.hide();
+    picFileOpen->hide();
     m_form->setCaption(kCaptionBack);
 }
 
@@ -166,7 +178,8 @@ void frmFile::cmdOpenCancel_Click()
 
 void frmFile::showFolderFailure(const std::string& path, const std::string& description)
 {
-    m_dialogs.msgBox(std::string(kMsgFolderUnavailable) + "\r\n" + path + "\r\nDescription: " + description);
+    m_dialogs.msgBox(std::string(kMsgFolderUnavailable) + "\r\n" + path + "\r\nDescription: " + description,
+                     runtime::MsgKind::Warning);
 }
 
 void frmFile::returnToReadableFolder(const std::string& failed)
@@ -175,7 +188,7 @@ void frmFile::returnToReadableFolder(const std::string& failed)
         return;
     m_returningToReadableFolder = true;
     std::vector<std::string> candidates;
-    if (const std::string shown = FileList1.shownPath(); !shown.empty() && shown != failed)
+    if (const std::string shown = FileList1->shownPath(); !shown.empty() && shown != failed)
         candidates.push_back(shown);
     for (std::string up = parentOf(failed); !up.empty(); up = parentOf(up))
         candidates.push_back(up);
@@ -184,10 +197,10 @@ void frmFile::returnToReadableFolder(const std::string& failed)
         if (folder == failed)
             continue;
         try {
-            if (folder == Dir1.path()) {
+            if (folder == Dir1->path()) {
                 Dir1_Change(); // the folder list is there already, so it raises no change
             } else {
-                Dir1.setPath(folder);
+                Dir1->setPath(folder);
             }
             break;
         } catch (const runtime::Failure&) {
@@ -199,12 +212,12 @@ void frmFile::returnToReadableFolder(const std::string& failed)
 
 void frmFile::fallBackToDriveRoot()
 {
-    const std::string root = Drive1.currentDrive().root;
+    const std::string root = Drive1->currentDrive().root;
     if (root.empty())
         return;
     try {
-        Dir1.setPath(root);
-        if (FileList1.path() != Dir1.path())
+        Dir1->setPath(root);
+        if (FileList1->path() != Dir1->path())
             Dir1_Change(); // the folder list was there already, so it raised no change
     } catch (const runtime::Failure& failure) {
         showFolderFailure(runtime::TrimSeparator(root), failure.description());

@@ -13,9 +13,9 @@
 /// The program's one window: browse to the upgrade file, click it, confirm with "OK".
 ///
 /// It owns the browse state for its whole life. The controls come from the toolkit it is
-/// given, built from frmFileDefinition(); files and messages go through the services it
-/// is given, so tests can stand in for both. Unloading it, by "Cancel", by a successful
-/// upgrade or by the title bar, ends the program.
+/// given, built from frmFileDefinition() when the window loads; files and messages go
+/// through the services it is given, so tests can stand in for both. Unloading it, by "Cancel", by a
+/// successful upgrade or by the title bar, ends the program.
 class frmFile {
 public:
     frmFile(runtime::Toolkit& toolkit, runtime::FileServices& files);
@@ -24,17 +24,20 @@ public:
     frmFile(const frmFile&) = delete;
     frmFile& operator=(const frmFile&) = delete;
 
-    /// Loads the window: runs Form_Load, which shows the warning first. The window is not
-    /// shown; call show() after.
+    /// Loads the window: runs Form_Load, which shows the warning first and then builds the
+    /// window's controls. The window is not shown; call show() after. A window the system
+    /// refuses to build throws, as the toolkit's createForm does.
     void load();
 
     /// Shows the window centred on the screen.
     void show();
 
+    /// The window, once loaded.
     runtime::Form& form() { return *m_form; }
     const engine::BrowseState& browseState() const { return m_state; }
 
 private:
+    void build();
     void bindEvents();
 
     void Form_Load();
@@ -55,6 +58,7 @@ private:
     /// After a failed start, puts the lists on the application folder's drive root.
     void fallBackToDriveRoot();
 
+    runtime::Toolkit& m_toolkit;
     runtime::FileServices& m_files;
     runtime::Dialogs& m_dialogs;
     runtime::Actions m_actions;
@@ -64,13 +68,14 @@ private:
     bool m_returningToReadableFolder{false};
     engine::SwapSession m_swaps;
 
-    runtime::Label& lblHelp;
-    runtime::DriveList& Drive1;
-    runtime::FolderList& Dir1;
-    runtime::FileList& FileList1;
-    runtime::Panel& picFileOpen;
-    runtime::Label& lblOpenFileName;
-    runtime::PushButton& cmdOpenOK;
-    runtime::PushButton& cmdOpenBack;
-    runtime::PushButton& cmdOpenCancel;
+    // The controls, from the moment the window is built.
+    runtime::Label* lblHelp{nullptr};
+    runtime::DriveList* Drive1{nullptr};
+    runtime::FolderList* Dir1{nullptr};
+    runtime::FileList* FileList1{nullptr};
+    runtime::Panel* picFileOpen{nullptr};
+    runtime::Label* lblOpenFileName{nullptr};
+    runtime::PushButton* cmdOpenOK{nullptr};
+    runtime::PushButton* cmdOpenBack{nullptr};
+    runtime::PushButton* cmdOpenCancel{nullptr};
 };

@@ -139,6 +139,7 @@ public:
 
     /// The window made last.
     Form& form() const { return *m_last; }
+    bool madeAForm() const { return m_last != nullptr; }
 
     RecordingDialogs recorded;
 

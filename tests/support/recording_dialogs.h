@@ -12,9 +12,10 @@ namespace testsupport {
 /// Dialogs that remember every message instead of showing it.
 class RecordingDialogs : public runtime::Dialogs {
 public:
-    void msgBox(const std::string& text) override
+    void msgBox(const std::string& text, runtime::MsgKind kind) override
     {
         messages.push_back(text);
+        kinds.push_back(kind);
         if (onMessage)
             onMessage(text);
     }
@@ -27,6 +28,7 @@ public:
     void copyEnded() override { ++copyEndings; }
 
     std::vector<std::string> messages;
+    std::vector<runtime::MsgKind> kinds; ///< each message's, in the same order
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
     int copyEndings{0};
     std::function<void(const std::string&)> onMessage;

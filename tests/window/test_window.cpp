@@ -108,6 +108,7 @@ protected:
     testsupport::HeadlessToolkit::Panel& panel() { return form().panel("picFileOpen"); }
     testsupport::HeadlessToolkit::PushButton& button(const char* name) { return form().pushButton(name); }
     std::vector<std::string>& messages() { return toolkit.recorded.messages; }
+    std::vector<runtime::MsgKind>& kinds() { return toolkit.recorded.kinds; }
     const engine::BrowseState& state() const { return window->browseState(); }
     bool touchesFiles() const
     {
@@ -130,16 +131,15 @@ protected:
 
 TEST_F(Window, StartsWithTheWarningThenShowsTheApplicationFolder)
 {
-    bool shownAtWarning = true;
-    std::string helpAtWarning;
+    // The warning comes first, before anything of the window is even built, so that it
+    // shows as soon as the program starts.
+    bool builtAtWarning = true;
     toolkit.recorded.onMessage = [&](const std::string&) {
-        shownAtWarning = form().shown;
-        helpAtWarning = form().label("lblHelp").text;
+        builtAtWarning = toolkit.madeAForm();
     };
     start();
     EXPECT_EQ(messages(), std::vector<std::string>{kWarning});
-    EXPECT_FALSE(shownAtWarning);
-    EXPECT_EQ(helpAtWarning.rfind("Double-Click", 0), 0u);
+    EXPECT_FALSE(builtAtWarning);
     EXPECT_TRUE(form().shown);
     EXPECT_FALSE(panel().shown);
 
@@ -324,6 +324,8 @@ TEST_F(Window, UpgradesWithTheClickedFileAndUnloads)
     EXPECT_TRUE(panel().shown);
     button("cmdOpenOK").press();
     EXPECT_EQ(messages(), (std::vector<std::string>{kWarning, kSuccess}));
+    EXPECT_EQ(kinds(),
+              (std::vector<runtime::MsgKind>{runtime::MsgKind::Warning, runtime::MsgKind::Information}));
     EXPECT_FALSE(form().isLoaded());
     EXPECT_EQ(testsupport::readFile(app / "Orvalis.exe"), "new executable\n");
     EXPECT_EQ(testsupport::readFile(app / "Orvalis.old"), "old executable\n");
@@ -337,6 +339,7 @@ TEST_F(Window, AFailedUpgradeKeepsTheWindowAsItWas)
     chooseUpgradeFile();
     button("cmdOpenOK").press();
     EXPECT_EQ(messages().back(), kCannotUpgrade);
+    EXPECT_EQ(kinds().back(), runtime::MsgKind::Warning);
     EXPECT_TRUE(form().isLoaded());
     EXPECT_TRUE(panel().shown);
     EXPECT_EQ(form().caption(), "Open... Orvalis.ugx");
@@ -350,11 +353,13 @@ TEST_F(Window, AnUpgradeLeftInPlaceByALateFailureIsNotSwappedAgain)
     chooseUpgradeFile();
     button("cmdOpenOK").press();
     EXPECT_EQ(messages().back(), kUnconfirmed);
+    EXPECT_EQ(kinds().back(), runtime::MsgKind::Warning);
     EXPECT_TRUE(form().isLoaded());
     // Another swap would make the new executable "Orvalis.old" and lose the previous one.
     const int renames = files.calls(Op::RenameFile) + files.calls(Op::LinkFile);
     button("cmdOpenOK").press();
     EXPECT_EQ(messages().back().rfind("The upgrade is already in place", 0), 0u);
+    EXPECT_EQ(kinds().back(), runtime::MsgKind::Information);
     EXPECT_EQ(files.calls(Op::RenameFile) + files.calls(Op::LinkFile), renames);
     EXPECT_EQ(files.calls(Op::CopyFile), 1);
     EXPECT_EQ(testsupport::readFile(app / "Orvalis.exe"), "new executable\n");

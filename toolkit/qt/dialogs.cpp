@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -28,13 +29,18 @@ Dialogs::~Dialogs()
     delete m_box.data();
 }
 
-void Dialogs::msgBox(const std::string& text)
+void Dialogs::msgBox(const std::string& text, runtime::MsgKind kind)
 {
     QWidget* parent = (m_window && m_window->isVisible()) ? m_window.data() : nullptr;
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), DisplayText(text), QMessageBox::Ok,
-                    parent);
+    QMessageBox box(kind == runtime::MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Information,
+                    QApplication::applicationName(), DisplayText(text), QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
-    box.setEscapeButton(QMessageBox::Ok);
+    // A button of our own: the box's standard OK button looks its picture up in the icon
+    // theme, file by file, and shows none where the style says buttons have none.
+    auto* ok = new QPushButton(QMessageBox::tr("OK"), &box);
+    box.addButton(ok, QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
     // Wide enough for the whole caption, which a window manager would otherwise cut short.
     const int wanted = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) + kTitleBarExtra;
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))

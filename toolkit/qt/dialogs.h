@@ -17,8 +17,9 @@ namespace qt {
 
 class InputBlocker;
 
-/// Dialogs drawn with Qt widgets: message boxes with an OK button only and the program's
-/// title as caption, and a progress box for copies that take a while.
+/// Dialogs drawn with Qt widgets: message boxes with an OK button only, the program's title
+/// as caption and the style's warning or information picture, and a progress box for
+/// copies that take a while.
 ///
 /// While the progress box shows, the program takes no input at all: clicks, keys and
 /// closing any window are thrown away, not queued, because the swap must run to its end
@@ -34,7 +35,7 @@ public:
     /// The window the boxes belong to and are centred over (while it is visible).
     void setWindow(QWidget* window) { m_window = window; }
 
-    void msgBox(const std::string& text) override;
+    void msgBox(const std::string& text, runtime::MsgKind kind) override;
     void copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) override;
     void copyEnded() override;
 

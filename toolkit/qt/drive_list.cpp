@@ -2,11 +2,11 @@
 
 #include "display_text.h"
 #include "focus_frame.h"
+#include "pictures.h"
 #include "runtime/failure.h"
 
 #include <QEvent>
 #include <QSignalBlocker>
-#include <QStyle>
 
 namespace qt {
 
@@ -40,9 +40,9 @@ void DriveList::showState()
                QByteArray::fromStdString(drives[static_cast<std::size_t>(row)].name);
     if (!same) {
         clear();
+        const QIcon picture = PictureIcon(runtime::Picture::Drive);
         for (const auto& drive : drives)
-            addItem(style()->standardIcon(QStyle::SP_DriveHDIcon), DisplayText(drive.name),
-                    QByteArray::fromStdString(drive.name));
+            addItem(picture, DisplayText(drive.name), QByteArray::fromStdString(drive.name));
     }
     setCurrentIndex(m_state.current());
 }

@@ -1,6 +1,7 @@
 #include "folder_list.h"
 
 #include "display_text.h"
+#include "pictures.h"
 #include "runtime/failure.h"
 #include "toolkit/list_contents.h"
 
@@ -22,9 +23,8 @@ constexpr int kIndent = 10;
 class IndentDelegate : public QStyledItemDelegate {
 public:
     explicit IndentDelegate(FolderList* list)
-        : QStyledItemDelegate(list), m_list(list),
-          m_open(list->style()->standardIcon(QStyle::SP_DirOpenIcon)),
-          m_closed(list->style()->standardIcon(QStyle::SP_DirClosedIcon))
+        : QStyledItemDelegate(list), m_list(list), m_open(PictureIcon(runtime::Picture::FolderOpen)),
+          m_closed(PictureIcon(runtime::Picture::FolderClosed))
     {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override

@@ -18,11 +18,12 @@ class CopyProgress;
 class Dialogs : public runtime::Dialogs {
 public:
     /// `owner` answers the window the boxes open over, or null before one is shown. Every
-    /// box has the program's title as its caption and, where the executable has it, its icon.
+    /// box has the program's title as its caption and, where the executable has it, its icon
+    /// in the title bar, and the system's warning or information picture in its body.
     Dialogs(const runtime::Program& program, std::function<HWND()> owner);
     ~Dialogs() override;
 
-    void msgBox(const std::string& text) override;
+    void msgBox(const std::string& text, runtime::MsgKind kind) override;
     /// Shows the progress when the policy says so, and keeps the windows painting while the
     /// copy runs; the user's input meanwhile is thrown away.
     void copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) override;
@@ -30,7 +31,7 @@ public:
 
 private:
     std::wstring m_title;
-    int m_icon;
+    HICON m_icon{nullptr}; ///< the program's small icon, shared: never freed here
     std::function<HWND()> m_owner;
     std::unique_ptr<CopyProgress> m_progress;
     runtime::CopyProgressPolicy m_policy;

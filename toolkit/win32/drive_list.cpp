@@ -1,10 +1,10 @@
 #include "drive_list.h"
 
+#include "pictures.h"
 #include "text.h"
 
 #include <algorithm>
 #include <cwctype>
-#include <shellapi.h>
 
 namespace win32 {
 
@@ -83,13 +83,10 @@ DriveList::Entry DriveList::entryFor(const runtime::Drive& drive)
             label[0] != L'\0')
             entry.text += L" [" + std::wstring(label) + L"]";
     }
-    SHFILEINFOW info{};
-    const UINT flags = SHGFI_SYSICONINDEX | SHGFI_SMALLICON | (fixed ? 0 : SHGFI_USEFILEATTRIBUTES);
-    if (const DWORD_PTR icons =
-            ::SHGetFileInfoW(root.c_str(), FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info, flags)) {
-        m_icons = reinterpret_cast<HIMAGELIST>(icons);
-        entry.icon = info.iIcon;
-    }
+    // The program's own picture: the system's image list costs the start more than the
+    // rest of the window together.
+    m_icons = Pictures();
+    entry.icon = PictureIndex(runtime::Picture::Drive);
     return entry;
 }
 

@@ -51,7 +51,7 @@ private:
 
     runtime::DriveListState m_state;
     std::vector<Entry> m_entries; ///< parallel to the state's drives
-    HIMAGELIST m_icons{nullptr};  ///< the system's small icons: shared, never freed here
+    HIMAGELIST m_icons{nullptr};  ///< the program's pictures: shared, never freed here
 };
 
 } // namespace win32

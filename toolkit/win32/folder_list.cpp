@@ -1,37 +1,16 @@
 #include "folder_list.h"
 
+#include "pictures.h"
 #include "runtime/failure.h"
 #include "text.h"
 
-#include <shellapi.h>
-
 namespace win32 {
-
-namespace {
-
-// The index of the folder picture in the system's small icons, and the list itself.
-int folderIcon(bool open, HIMAGELIST& list)
-{
-    SHFILEINFOW info{};
-    UINT flags = SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON;
-    if (open)
-        flags |= SHGFI_OPENICON;
-    // Attributes only: no folder on disk is looked at for its picture.
-    const DWORD_PTR icons = ::SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info, flags);
-    if (icons == 0)
-        return -1;
-    list = reinterpret_cast<HIMAGELIST>(icons);
-    return info.iIcon;
-}
-
-} // namespace
 
 bool FolderList::build(HWND parent, int id)
 {
     if (!RowList::build(parent, id))
         return false;
-    m_closedIcon = folderIcon(false, m_icons);
-    m_openIcon = folderIcon(true, m_icons);
+    m_icons = Pictures();
     return true;
 }
 
@@ -53,7 +32,9 @@ void FolderList::onDrawItem(const DRAWITEMSTRUCT& item)
     if (item.itemID == static_cast<UINT>(-1) || item.itemID >= rows.size())
         return;
     const runtime::FolderRow& row = rows[item.itemID];
-    drawEntry(item, row.level * m_indent, m_icons, row.open ? m_openIcon : m_closedIcon, widen(row.label));
+    drawEntry(item, row.level * m_indent, m_icons,
+              PictureIndex(row.open ? runtime::Picture::FolderOpen : runtime::Picture::FolderClosed),
+              widen(row.label));
 }
 
 LRESULT FolderList::onMessage(UINT message, WPARAM wParam, LPARAM lParam)

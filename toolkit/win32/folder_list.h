@@ -56,9 +56,7 @@ private:
     void onDrawItem(const DRAWITEMSTRUCT& item) override;
 
     runtime::FolderListState m_state;
-    HIMAGELIST m_icons{nullptr}; ///< the system's small icons: shared, never freed here
-    int m_closedIcon{-1};
-    int m_openIcon{-1};
+    HIMAGELIST m_icons{nullptr}; ///< the program's pictures: shared, never freed here
     int m_indent{10};
 };
 

@@ -51,7 +51,7 @@ Toolkit::Toolkit(int&, char**, const runtime::Program& program)
 {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);
-    // The shell's icons want COM on this thread.
+    // The lists' objects for screen readers are COM objects, handed over on this thread.
     m_comReady = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     const auto face = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     m_classesReady = registerClass(Form::kClassName, face, program.iconResource) &&

@@ -24,25 +24,34 @@ private slots:
 void TestDialogs::messageBoxHasOkOnlyAndTheProgramsTitle()
 {
     qt::Dialogs dialogs;
-    QString caption;
-    QString text;
-    int buttons = -1;
-    int width = 0;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box != nullptr);
-        caption = box->windowTitle();
-        width = box->width() - QFontMetrics(box->font()).horizontalAdvance(caption);
-        text = box->text();
-        buttons = static_cast<int>(box->buttons().size());
-        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-    });
-    dialogs.msgBox("first line\r\nsecond line");
-    QCOMPARE(caption, QStringLiteral("Orvalis Upgrade"));
-    // Room for the caption beside the title bar's icon and close button, however short the text.
-    QVERIFY2(width >= 100, qPrintable(QString::number(width)));
-    QCOMPARE(text, QStringLiteral("first line\nsecond line"));
-    QCOMPARE(buttons, 1);
+    for (const auto kind : {runtime::MsgKind::Warning, runtime::MsgKind::Information}) {
+        QString caption;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        int buttons = -1;
+        bool buttonPicture = true;
+        int width = 0;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            caption = box->windowTitle();
+            width = box->width() - QFontMetrics(box->font()).horizontalAdvance(caption);
+            text = box->text();
+            icon = box->icon();
+            buttons = static_cast<int>(box->buttons().size());
+            QVERIFY(buttons > 0);
+            buttonPicture = !box->buttons().front()->icon().isNull();
+            QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
+        });
+        dialogs.msgBox("first line\r\nsecond line", kind);
+        QCOMPARE(caption, QStringLiteral("Orvalis Upgrade"));
+        // Room for the caption beside the title bar's icon and close button, however short the text.
+        QVERIFY2(width >= 100, qPrintable(QString::number(width)));
+        QCOMPARE(text, QStringLiteral("first line\nsecond line"));
+        QCOMPARE(icon, kind == runtime::MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Information);
+        QCOMPARE(buttons, 1);
+        QVERIFY(!buttonPicture);
+    }
 }
 
 void TestDialogs::shortCopyShowsNoProgress()

@@ -8,6 +8,7 @@
 #include "support/temp_folder.h"
 #include "toolkit/win32/drive_list.h"
 #include "toolkit/win32/form.h"
+#include "toolkit/win32/text.h"
 #include "toolkit/win32/toolkit.h"
 #include "window/frm_file.h"
 #include "window/frm_file_definition.h"
@@ -478,6 +479,7 @@ TEST_F(Win32Window, AnUnavailableDriveSaysSoAndGoesBackToTheApplicationDrive)
 // The real box, answered from a timer on this thread as a user would close it.
 std::wstring g_seenText;
 std::wstring g_seenCaption;
+HICON g_seenIcon = nullptr;
 
 void CALLBACK answerBox(HWND, UINT, UINT_PTR timer, DWORD)
 {
@@ -487,17 +489,32 @@ void CALLBACK answerBox(HWND, UINT, UINT_PTR timer, DWORD)
     ::KillTimer(nullptr, timer);
     g_seenCaption = textOf(box);
     g_seenText = textOf(::GetDlgItem(box, 0xFFFF));
+    // The picture in the body: the static control with id 20 on Windows, 0x440 under Wine.
+    for (const int id : {20, 0x440}) {
+        if (g_seenIcon == nullptr)
+            g_seenIcon = reinterpret_cast<HICON>(::SendDlgItemMessageW(box, id, STM_GETICON, 0, 0));
+    }
     ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
 }
 
-TEST(Dialogs, ShowAModalBoxWithTheApplicationsTitle)
+TEST(Dialogs, ShowAModalBoxWithTheApplicationsTitleAndTheSystemsPictureOfItsKind)
 {
     int argc = 0;
     win32::Toolkit toolkit(argc, nullptr, testsupport::kProgram);
-    ::SetTimer(nullptr, 0, 50, answerBox);
-    toolkit.dialogs().msgBox("This Drive is currently unavailable.");
-    EXPECT_EQ(g_seenCaption, L"Orvalis Upgrade");
-    EXPECT_EQ(g_seenText, L"This Drive is currently unavailable.");
+    const struct {
+        runtime::MsgKind kind;
+        const wchar_t* picture;
+        const char* text;
+    } boxes[] = {{runtime::MsgKind::Warning, IDI_WARNING, "This Drive is currently unavailable."},
+                 {runtime::MsgKind::Information, IDI_INFORMATION, "Upgrade successful."}};
+    for (const auto& box : boxes) {
+        g_seenIcon = nullptr;
+        ::SetTimer(nullptr, 0, 50, answerBox);
+        toolkit.dialogs().msgBox(box.text, box.kind);
+        EXPECT_EQ(g_seenCaption, L"Orvalis Upgrade");
+        EXPECT_EQ(g_seenText, win32::widen(box.text));
+        EXPECT_EQ(g_seenIcon, ::LoadIconW(nullptr, box.picture)) << box.text;
+    }
 }
 
 } // namespace
