@@ -40,12 +40,16 @@ void check(bool ok, const std::string& what)
         throw std::runtime_error(what + " failed, error " + std::to_string(::GetLastError()));
 }
 
-// Keeps when the first progress report came and the longest gap between two.
+// Keeps when the first progress report came, the longest gap between two, and when each
+// stage of the copy was first reported.
 class TimedDialogs : public bench::QuietDialogs {
 public:
-    void copyProgress(runtime::CopyStage, std::uint64_t, std::uint64_t) override
+    void copyProgress(runtime::CopyStage stage, std::uint64_t, std::uint64_t) override
     {
         const double now = bench::NowMs();
+        double& at = stages[static_cast<int>(stage)];
+        if (at == 0)
+            at = now;
         if (last > 0)
             longestGap = std::max(longestGap, now - last);
         else
@@ -53,6 +57,7 @@ public:
         last = now;
     }
     double first{0}, last{0}, longestGap{0};
+    double stages[3] = {0, 0, 0};
 };
 
 class Bench {
@@ -97,6 +102,11 @@ public:
         if (outcome != engine::SwapOutcome::Upgraded)
             throw std::runtime_error("the swap failed");
         firstReport.push_back(dialogs.first - started);
+        if (dialogs.stages[0] > 0) {
+            copying.push_back(dialogs.stages[1] - dialogs.stages[0]);
+            saving.push_back(dialogs.stages[2] - dialogs.stages[1]);
+            checking.push_back(started + took - dialogs.stages[2]);
+        }
         longestGap.push_back(dialogs.longestGap);
         return took;
     }
@@ -133,7 +143,7 @@ public:
         return bench::NowMs() - started;
     }
 
-    std::vector<double> firstReport, longestGap;
+    std::vector<double> firstReport, longestGap, copying, saving, checking;
 
 private:
     void newApp()
@@ -177,6 +187,11 @@ int main(int argc, char** argv)
             "\nFirst progress report %.0f ms after the start (median); longest gap between two: %.0f ms.\n",
             bench::QuartilesOf(bench.firstReport).median,
             *std::max_element(bench.longestGap.begin(), bench.longestGap.end()));
+        if (!bench.copying.empty())
+            std::printf("Stages of the swap, medians: copying %.0f ms, saving %.0f ms, checking and renaming "
+                        "%.0f ms.\n",
+                        bench::QuartilesOf(bench.copying).median, bench::QuartilesOf(bench.saving).median,
+                        bench::QuartilesOf(bench.checking).median);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_swap_win: %s\n", e.what());
         return 1;
