@@ -118,10 +118,12 @@ public:
         const std::wstring part = (m_app / "part").wstring(), dst = (m_app / engine::kUpgradeName).wstring();
         const double started = bench::NowMs();
         check(::CopyFileW(src.c_str(), part.c_str(), TRUE), "CopyFileW");
+        const double copied = bench::NowMs();
         const HANDLE out = ::CreateFileW(part.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         check(out != INVALID_HANDLE_VALUE, "opening the copy");
         check(::FlushFileBuffers(out), "FlushFileBuffers");
+        const double flushed = bench::NowMs();
         const HANDLE in = ::CreateFileW(src.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         check(in != INVALID_HANDLE_VALUE, "opening the source");
@@ -140,10 +142,15 @@ public:
         ::CloseHandle(out);
         check(same, "the compare");
         check(::MoveFileExW(part.c_str(), dst.c_str(), MOVEFILE_WRITE_THROUGH), "MoveFileExW");
-        return bench::NowMs() - started;
+        const double ended = bench::NowMs();
+        floorCopying.push_back(copied - started);
+        floorSaving.push_back(flushed - copied);
+        floorChecking.push_back(ended - flushed);
+        return ended - started;
     }
 
     std::vector<double> firstReport, longestGap, copying, saving, checking;
+    std::vector<double> floorCopying, floorSaving, floorChecking;
 
 private:
     void newApp()
@@ -192,6 +199,11 @@ int main(int argc, char** argv)
                         "%.0f ms.\n",
                         bench::QuartilesOf(bench.copying).median, bench::QuartilesOf(bench.saving).median,
                         bench::QuartilesOf(bench.checking).median);
+        std::printf("The floor's, medians: CopyFileW %.0f ms, FlushFileBuffers %.0f ms, compare and rename "
+                    "%.0f ms.\n",
+                    bench::QuartilesOf(bench.floorCopying).median,
+                    bench::QuartilesOf(bench.floorSaving).median,
+                    bench::QuartilesOf(bench.floorChecking).median);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_swap_win: %s\n", e.what());
         return 1;
