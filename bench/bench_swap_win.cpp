@@ -40,12 +40,16 @@ void check(bool ok, const std::string& what)
         throw std::runtime_error(what + " failed, error " + std::to_string(::GetLastError()));
 }
 
-// Keeps when the first progress report came and the longest gap between two.
+// Keeps when the first progress report came, the longest gap between two, and when each
+// stage of the copy was first reported.
 class TimedDialogs : public testsupport::RecordingDialogs {
 public:
-    void copyProgress(runtime::CopyStage, std::uint64_t, std::uint64_t) override
+    void copyProgress(runtime::CopyStage stage, std::uint64_t, std::uint64_t) override
     {
         const double now = bench::NowMs();
+        double& at = stages[static_cast<int>(stage)];
+        if (at == 0)
+            at = now;
         if (last > 0)
             longestGap = std::max(longestGap, now - last);
         else
@@ -53,6 +57,7 @@ public:
         last = now;
     }
     double first{0}, last{0}, longestGap{0};
+    double stages[3] = {0, 0, 0};
 };
 
 class Bench {
@@ -97,6 +102,11 @@ public:
         if (outcome != engine::SwapOutcome::Upgraded)
             throw std::runtime_error("the swap failed");
         firstReport.push_back(dialogs.first - started);
+        if (dialogs.stages[0] > 0) {
+            copying.push_back(dialogs.stages[1] - dialogs.stages[0]);
+            saving.push_back(dialogs.stages[2] - dialogs.stages[1]);
+            checking.push_back(started + took - dialogs.stages[2]);
+        }
         longestGap.push_back(dialogs.longestGap);
         return took;
     }
@@ -108,10 +118,12 @@ public:
         const std::wstring part = (m_app / "part").wstring(), dst = (m_app / engine::kUpgradeName).wstring();
         const double started = bench::NowMs();
         check(::CopyFileW(src.c_str(), part.c_str(), TRUE), "CopyFileW");
+        const double copied = bench::NowMs();
         const HANDLE out = ::CreateFileW(part.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         check(out != INVALID_HANDLE_VALUE, "opening the copy");
         check(::FlushFileBuffers(out), "FlushFileBuffers");
+        const double flushed = bench::NowMs();
         const HANDLE in = ::CreateFileW(src.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         check(in != INVALID_HANDLE_VALUE, "opening the source");
@@ -130,10 +142,15 @@ public:
         ::CloseHandle(out);
         check(same, "the compare");
         check(::MoveFileExW(part.c_str(), dst.c_str(), MOVEFILE_WRITE_THROUGH), "MoveFileExW");
-        return bench::NowMs() - started;
+        const double ended = bench::NowMs();
+        floorCopying.push_back(copied - started);
+        floorSaving.push_back(flushed - copied);
+        floorChecking.push_back(ended - flushed);
+        return ended - started;
     }
 
-    std::vector<double> firstReport, longestGap;
+    std::vector<double> firstReport, longestGap, copying, saving, checking;
+    std::vector<double> floorCopying, floorSaving, floorChecking;
 
 private:
     void newApp()
@@ -177,6 +194,16 @@ int main(int argc, char** argv)
             "\nFirst progress report %.0f ms after the start (median); longest gap between two: %.0f ms.\n",
             bench::QuartilesOf(bench.firstReport).median,
             *std::max_element(bench.longestGap.begin(), bench.longestGap.end()));
+        if (!bench.copying.empty())
+            std::printf("Stages of the swap, medians: copying %.0f ms, saving %.0f ms, checking and renaming "
+                        "%.0f ms.\n",
+                        bench::QuartilesOf(bench.copying).median, bench::QuartilesOf(bench.saving).median,
+                        bench::QuartilesOf(bench.checking).median);
+        std::printf("The floor's, medians: CopyFileW %.0f ms, FlushFileBuffers %.0f ms, compare and rename "
+                    "%.0f ms.\n",
+                    bench::QuartilesOf(bench.floorCopying).median,
+                    bench::QuartilesOf(bench.floorSaving).median,
+                    bench::QuartilesOf(bench.floorChecking).median);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_swap_win: %s\n", e.what());
         return 1;

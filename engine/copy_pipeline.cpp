@@ -62,7 +62,8 @@ struct Plan {
     std::size_t padded(std::size_t index) const { return roundUp(bytes(index), align); }
 };
 
-// What each thread of a pass works with: two chunks of memory, taken when first asked for.
+// What each thread of a pass works with: two chunks of memory, taken when first asked for and
+// kept for the passes after, so that each pass does not fault in fresh memory again.
 class Buffers {
 public:
     explicit Buffers(const Plan& plan) : m_plan(plan) {}
@@ -81,42 +82,37 @@ private:
 };
 
 // Runs one pass over the chunks of `plan`: `work(index, buffers)` for each, on up to
-// `options.workers` threads at once, while the calling thread reports `stage` every
-// `options.reportEvery`. The first failure stops the pass and is thrown here, once every
-// thread has stopped; so is one thrown by the progress callback.
+// `options.workers` threads at once, thread i with `memory[i]`, while the calling thread
+// reports `stage` every `options.reportEvery`. The first failure stops the pass and is
+// thrown here, once every thread has stopped; so is one thrown by the progress callback.
 template <typename Work>
 void runPass(const Plan& plan, CopyStage stage, const runtime::CopyProgress& progress,
-             const CopyOptions& options, Work work)
+             const CopyOptions& options, std::vector<Buffers>& memory, Work work)
 {
     using Clock = std::chrono::steady_clock;
     const std::size_t count = plan.count();
+    // A chunk done touches only the atomics: no lock and no wake-up per chunk, which cost a
+    // round trip through the system where its locks are not the processor's own.
     std::atomic<std::size_t> next{0};
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable changed;
-    std::uint64_t done = 0; // guarded by `mutex`, as are the three below
-    unsigned running = 0;
-    bool stop = false;
+    unsigned running = 0; // guarded by `mutex`, as is `error`
     std::exception_ptr error;
 
     const auto finishChunk = [&](std::size_t bytes) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        done += bytes;
+        done.fetch_add(bytes, std::memory_order_relaxed);
     };
-    const auto crew = [&] {
+    const auto crew = [&](std::size_t slot) {
         try {
-            Buffers buffers(plan);
-            for (;;) {
-                {
-                    const std::lock_guard<std::mutex> lock(mutex);
-                    if (stop)
-                        break;
-                }
+            Buffers& buffers = memory[slot];
+            while (!stop.load(std::memory_order_relaxed)) {
                 const std::size_t index = next.fetch_add(1);
                 if (index >= count)
                     break;
                 work(index, buffers);
                 finishChunk(plan.bytes(index));
-                changed.notify_all();
             }
         } catch (...) {
             const std::lock_guard<std::mutex> lock(mutex);
@@ -143,19 +139,16 @@ void runPass(const Plan& plan, CopyStage stage, const runtime::CopyProgress& pro
 
     // Stops and waits for the threads however this pass ends.
     struct Crew {
-        std::mutex& mutex;
-        bool& stop;
+        std::atomic<bool>& stop;
         std::vector<std::jthread> threads;
         ~Crew()
         {
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                stop = true;
-            }
+            stop = true;
             threads.clear();
         }
-    } threads{mutex, stop, {}};
-    const unsigned wanted = static_cast<unsigned>(std::min<std::size_t>(options.workers, count));
+    } threads{stop, {}};
+    const unsigned wanted =
+        static_cast<unsigned>(std::min<std::size_t>({options.workers, count, memory.size()}));
     threads.threads.reserve(wanted);
     for (unsigned i = 0; i < wanted; ++i) {
         {
@@ -163,7 +156,7 @@ void runPass(const Plan& plan, CopyStage stage, const runtime::CopyProgress& pro
             ++running;
         }
         try {
-            threads.threads.emplace_back(crew);
+            threads.threads.emplace_back(crew, std::size_t{i});
         } catch (const std::system_error&) {
             const std::lock_guard<std::mutex> lock(mutex);
             --running;
@@ -173,11 +166,11 @@ void runPass(const Plan& plan, CopyStage stage, const runtime::CopyProgress& pro
 
     if (threads.threads.empty()) {
         if (count > 0) {
-            Buffers buffers(plan);
+            Buffers& buffers = memory.front();
             for (std::size_t index = 0; index < count; ++index) {
                 work(index, buffers);
                 finishChunk(plan.bytes(index));
-                report(done);
+                report(done.load());
             }
         }
     } else {
@@ -187,7 +180,7 @@ void runPass(const Plan& plan, CopyStage stage, const runtime::CopyProgress& pro
                              [&] { return running == 0; });
             if (running == 0)
                 break;
-            const std::uint64_t bytes = done;
+            const std::uint64_t bytes = done.load();
             lock.unlock();
             report(bytes);
             lock.lock();
@@ -208,8 +201,12 @@ void copy(runtime::FileServices& files, const std::string& from, const std::stri
     const std::unique_ptr<runtime::CopyTarget> target = files.createCopy(to, partPath);
     const std::size_t align = std::max({source->alignment(), target->alignment(), std::size_t{4096}});
     const Plan plan{before.size, roundUp(std::max<std::size_t>(options.chunkSize, 1), align), align};
+    std::vector<Buffers> memory;
+    memory.reserve(std::max(options.workers, 1u));
+    for (unsigned i = 0; i < std::max(options.workers, 1u); ++i)
+        memory.emplace_back(plan);
 
-    runPass(plan, CopyStage::Copying, progress, options, [&](std::size_t index, Buffers& buffers) {
+    runPass(plan, CopyStage::Copying, progress, options, memory, [&](std::size_t index, Buffers& buffers) {
         const std::size_t bytes = plan.bytes(index), padded = plan.padded(index);
         // Asking for the padding too tells a source that grew.
         if (source->readAt(plan.offset(index), buffers.first(), padded) != bytes)
@@ -233,14 +230,14 @@ void copy(runtime::FileServices& files, const std::string& from, const std::stri
         if (progress)
             progress(CopyStage::Saving, 0, 0);
     } else {
-        runPass(whole, CopyStage::Saving, progress, options, [&](std::size_t, Buffers&) { save(); });
+        runPass(whole, CopyStage::Saving, progress, options, memory, [&](std::size_t, Buffers&) { save(); });
     }
 
     // The stamp is the cheap first test; what it cannot tell (a write through a shared
     // mapping, a file system that keeps coarse times), reading the source again does.
     if (source->stamp() != before)
         throw Failure(runtime::kPathFileAccessError);
-    runPass(plan, CopyStage::Checking, progress, options, [&](std::size_t index, Buffers& buffers) {
+    runPass(plan, CopyStage::Checking, progress, options, memory, [&](std::size_t index, Buffers& buffers) {
         const std::size_t bytes = plan.bytes(index), padded = plan.padded(index);
         if (source->readAt(plan.offset(index), buffers.first(), padded) != bytes ||
             target->readAt(plan.offset(index), buffers.second(), padded) != bytes ||

@@ -206,6 +206,24 @@ HANDLE openBlockFile(const std::wstring& path, DWORD access, DWORD share, DWORD 
     return h;
 }
 
+// The event this thread waits on for its transfers, made once: ReadFile and WriteFile reset
+// it as each transfer begins, and it is closed when the thread ends.
+HANDLE threadEvent()
+{
+    struct Event {
+        HANDLE h{nullptr};
+        ~Event()
+        {
+            if (h != nullptr)
+                ::CloseHandle(h);
+        }
+    };
+    thread_local Event event;
+    if (event.h == nullptr && (event.h = ::CreateEventW(nullptr, TRUE, FALSE, nullptr)) == nullptr)
+        throwLastError();
+    return event.h;
+}
+
 // One transfer at `offset` on an overlapped handle, waited for: the calling thread's own,
 // while other threads have theirs in flight on the same handle.
 DWORD transfer(HANDLE file, bool write, std::uint64_t offset, char* buffer, DWORD size)
@@ -213,10 +231,7 @@ DWORD transfer(HANDLE file, bool write, std::uint64_t offset, char* buffer, DWOR
     OVERLAPPED overlapped{};
     overlapped.Offset = static_cast<DWORD>(offset);
     overlapped.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    overlapped.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (overlapped.hEvent == nullptr)
-        throwLastError();
-    const Handle event(overlapped.hEvent);
+    overlapped.hEvent = threadEvent();
     DWORD n = 0;
     const BOOL started = write ? ::WriteFile(file, buffer, size, &n, &overlapped)
                                : ::ReadFile(file, buffer, size, &n, &overlapped);

@@ -9,8 +9,10 @@
 #include "support/platform_file_services.h"
 #include "support/temp_folder.h"
 
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +28,7 @@ engine::CopyOptions options(unsigned workers, std::size_t chunk)
     engine::CopyOptions o;
     o.workers = workers;
     o.chunkSize = chunk;
+    o.reportEvery = std::chrono::milliseconds{1}; // reports while the threads are at work too
     return o;
 }
 
@@ -44,10 +47,17 @@ TEST(CopyPipeline, CopiesEveryByteWhateverTheChunksAndThreads)
             testsupport::writeFile(tmp.path() / "src", bytes);
             const std::string app = pathText(tmp.mkdir("app")) + runtime::kFolderSeparator;
             std::uint64_t last = 1;
+            auto previous = std::make_pair(runtime::CopyStage::Copying, std::uint64_t{0});
             engine::CopyAndCheck(
                 files, tmp.text() + "src", app + "out", app + ".part",
                 [&](runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) {
                     EXPECT_EQ(total, size);
+                    EXPECT_LE(done, total);
+                    EXPECT_GE(stage, previous.first) << "the stages in their order";
+                    if (stage == previous.first) {
+                        EXPECT_GE(done, previous.second) << "within a stage the count only grows";
+                    }
+                    previous = {stage, done};
                     last = stage == runtime::CopyStage::Checking ? done : 1;
                 },
                 options(workers, chunk));
