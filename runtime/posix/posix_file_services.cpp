@@ -1,8 +1,9 @@
 // File services on Linux. Every call goes straight to the kernel; nothing is cached.
 
+#include "runtime/posix/posix_file_services.h"
+
 #include "runtime/errors.h"
 #include "runtime/failure.h"
-#include "runtime/posix/posix_file_services.h"
 
 #include <algorithm>
 #include <atomic>
