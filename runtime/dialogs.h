@@ -3,6 +3,7 @@
 #include "runtime/file_services.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace runtime {
@@ -22,6 +23,16 @@ public:
     /// Shows `text` in a modal box with an OK button only and the picture of `kind`, and
     /// returns when the user closes it. Lines in `text` are separated by "\r\n".
     virtual void msgBox(const std::string& text, MsgKind kind) = 0;
+
+    /// Shows `text` as msgBox does and runs `meanwhile` once: while the box shows, where the
+    /// toolkit can do that without holding the box back, else after the box is closed. Returns
+    /// when both are done; what `meanwhile` throws is thrown once the box is closed.
+    virtual void msgBoxMeanwhile(const std::string& text, MsgKind kind,
+                                 const std::function<void()>& meanwhile)
+    {
+        msgBox(text, kind);
+        meanwhile();
+    }
 
     /// A copy has done `done` of `total` bytes of `stage`. Called often; may draw but takes
     /// no input.

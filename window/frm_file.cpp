@@ -82,10 +82,9 @@ void frmFile::Form_Load()
 {
     // Loading is one action, as each event the toolkit delivers is.
     runtime::Actions::Scope action(m_actions);
-    m_dialogs.msgBox(engine::kMsgWarning, runtime::MsgKind::Warning);
-    // The window is built once the warning is closed: the box shows as soon as the program
-    // starts, and nothing of the window shows before it anyway.
-    build();
+    // The box shows as soon as the program starts; the window, which shows only after it, is
+    // built while the user reads it.
+    m_dialogs.msgBoxMeanwhile(engine::kMsgWarning, runtime::MsgKind::Warning, [this] { build(); });
     lblHelp->setCaption(kHelp);
     try {
         m_state.strAppFolder = engine::AppFolderText(m_files.appFolder());

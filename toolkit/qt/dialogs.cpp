@@ -2,14 +2,19 @@
 
 #include "display_text.h"
 #include "input_blocker.h"
+#include "toolkit/meanwhile.h"
+
+#include <utility>
 
 #include <QApplication>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -19,6 +24,24 @@ namespace {
 
 // Room a title bar needs beside its caption: the icon and the close button.
 constexpr int kTitleBarExtra = 120;
+
+// Calls `then` from the event loop once the watched box has been painted: it is on the
+// screen, and whatever runs next does not hold it back.
+class AfterFirstPaint : public QObject {
+public:
+    explicit AfterFirstPaint(std::function<void()> then) : m_then(std::move(then)) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_then) {
+            QTimer::singleShot(0, this, std::exchange(m_then, nullptr));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_then;
+};
 
 } // namespace
 
@@ -30,6 +53,20 @@ Dialogs::~Dialogs()
 }
 
 void Dialogs::msgBox(const std::string& text, runtime::MsgKind kind)
+{
+    showMessage(text, kind, nullptr);
+}
+
+void Dialogs::msgBoxMeanwhile(const std::string& text, runtime::MsgKind kind,
+                              const std::function<void()>& meanwhile)
+{
+    runtime::Meanwhile work(meanwhile);
+    AfterFirstPaint afterPaint([&work] { work.run(); });
+    showMessage(text, kind, &afterPaint);
+    work.finish();
+}
+
+void Dialogs::showMessage(const std::string& text, runtime::MsgKind kind, QObject* watcher)
 {
     QWidget* parent = (m_window && m_window->isVisible()) ? m_window.data() : nullptr;
     QMessageBox box(kind == runtime::MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Information,
@@ -46,6 +83,8 @@ void Dialogs::msgBox(const std::string& text, runtime::MsgKind kind)
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
         grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
                       0, 1, grid->columnCount());
+    if (watcher != nullptr)
+        box.installEventFilter(watcher);
     box.exec();
 }
 

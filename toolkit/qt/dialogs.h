@@ -4,11 +4,13 @@
 #include "toolkit/copy_progress.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include <QPointer>
 #include <QWidget>
 
+class QObject;
 class QWidget;
 class QLabel;
 class QProgressBar;
@@ -36,6 +38,9 @@ public:
     void setWindow(QWidget* window) { m_window = window; }
 
     void msgBox(const std::string& text, runtime::MsgKind kind) override;
+    /// Runs `meanwhile` once the box has been painted, from the box's own event loop.
+    void msgBoxMeanwhile(const std::string& text, runtime::MsgKind kind,
+                         const std::function<void()>& meanwhile) override;
     void copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) override;
     void copyEnded() override;
 
@@ -43,6 +48,8 @@ public:
     QWidget* progressBox() const;
 
 private:
+    /// The modal box of msgBox; `watcher`, when given, filters the box's events.
+    void showMessage(const std::string& text, runtime::MsgKind kind, QObject* watcher);
     void showBox(const QString& text);
 
     runtime::CopyProgressPolicy m_policy;

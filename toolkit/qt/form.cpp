@@ -99,6 +99,10 @@ Form::Form(const runtime::FormDefinition& definition, runtime::Actions& actions)
     }
     nameListsByTheirLabels(definition);
     orderTabs(definition);
+    // The window system's window is made now, not when the form first shows: showing it is
+    // then only putting it on the screen.
+    ensurePolished();
+    winId();
 }
 
 QWidget* Form::create(const runtime::ControlDefinition& control, QWidget* container,

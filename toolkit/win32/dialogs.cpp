@@ -3,6 +3,8 @@
 #include "copy_progress.h"
 #include "text.h"
 
+#include <utility>
+
 namespace win32 {
 
 namespace {
@@ -10,20 +12,38 @@ namespace {
 // The icon for the title bar of the box about to open on this thread. A hook has no
 // argument of its own, and a box is modal, so one at a time a thread.
 thread_local HICON t_titleIcon = nullptr;
+// The box about to open, or open, on this thread, and the work to run once it shows.
+thread_local HWND t_box = nullptr;
+thread_local runtime::Meanwhile* t_work = nullptr;
 
 // The system's boxes carry no icon in their title bar; the program's goes there as its
 // windows have it, as soon as the box is made.
-LRESULT CALLBACK giveBoxIcon(int code, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK watchBox(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND && t_titleIcon != nullptr) {
+    if (code == HCBT_CREATEWND && t_box == nullptr) {
         const auto* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
         if (create->lpcs->lpszClass == MAKEINTRESOURCEW(32770)) {
-            ::SendMessageW(reinterpret_cast<HWND>(wParam), WM_SETICON, ICON_SMALL,
-                           reinterpret_cast<LPARAM>(t_titleIcon));
-            t_titleIcon = nullptr;
+            t_box = reinterpret_cast<HWND>(wParam);
+            if (t_titleIcon != nullptr)
+                ::SendMessageW(t_box, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(t_titleIcon));
         }
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+thread_local bool t_boxSeen = false;
+
+// A timer's message comes only when no paint is due: once the box is visible, it has been
+// drawn. The work waits one more tick, so that the thread has waited for messages once in
+// between, which is when Wine hands what it drew to the X server; then it may take the thread.
+void CALLBACK runOnceTheBoxShows(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    if (t_work == nullptr || t_box == nullptr || !::IsWindowVisible(t_box))
+        return;
+    if (!std::exchange(t_boxSeen, true))
+        return;
+    ::KillTimer(nullptr, timer);
+    std::exchange(t_work, nullptr)->run();
 }
 
 } // namespace
@@ -41,6 +61,19 @@ Dialogs::~Dialogs() = default;
 
 void Dialogs::msgBox(const std::string& text, runtime::MsgKind kind)
 {
+    showMessage(text, kind, nullptr);
+}
+
+void Dialogs::msgBoxMeanwhile(const std::string& text, runtime::MsgKind kind,
+                              const std::function<void()>& meanwhile)
+{
+    runtime::Meanwhile work(meanwhile);
+    showMessage(text, kind, &work);
+    work.finish();
+}
+
+void Dialogs::showMessage(const std::string& text, runtime::MsgKind kind, runtime::Meanwhile* work)
+{
     const std::wstring wide = widen(text);
     const HWND owner = m_owner ? m_owner() : nullptr;
     MSGBOXPARAMSW box{};
@@ -53,15 +86,24 @@ void Dialogs::msgBox(const std::string& text, runtime::MsgKind kind)
     // Before the window shows, the box is the program's only window: bring it to the front.
     if (owner == nullptr)
         box.dwStyle |= MB_TASKMODAL | MB_SETFOREGROUND;
+    t_titleIcon = m_icon;
+    t_box = nullptr;
+    t_boxSeen = false;
+    t_work = work;
     HHOOK hook = nullptr;
-    if (m_icon != nullptr) {
-        t_titleIcon = m_icon;
-        hook = ::SetWindowsHookExW(WH_CBT, giveBoxIcon, nullptr, ::GetCurrentThreadId());
-    }
+    if (m_icon != nullptr || work != nullptr)
+        hook = ::SetWindowsHookExW(WH_CBT, watchBox, nullptr, ::GetCurrentThreadId());
+    UINT_PTR timer = 0;
+    if (work != nullptr)
+        timer = ::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, runOnceTheBoxShows);
     ::MessageBoxIndirectW(&box);
+    if (timer != 0)
+        ::KillTimer(nullptr, timer);
     if (hook != nullptr)
         ::UnhookWindowsHookEx(hook);
     t_titleIcon = nullptr;
+    t_box = nullptr;
+    t_work = nullptr;
 }
 
 void Dialogs::copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total)

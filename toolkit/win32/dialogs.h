@@ -2,6 +2,7 @@
 
 #include "runtime/dialogs.h"
 #include "toolkit/copy_progress.h"
+#include "toolkit/meanwhile.h"
 #include "toolkit/toolkit.h"
 
 #include <cstdint>
@@ -24,12 +25,18 @@ public:
     ~Dialogs() override;
 
     void msgBox(const std::string& text, runtime::MsgKind kind) override;
+    /// Runs `meanwhile` once the box is visible and painted, from the box's own message loop.
+    void msgBoxMeanwhile(const std::string& text, runtime::MsgKind kind,
+                         const std::function<void()>& meanwhile) override;
     /// Shows the progress when the policy says so, and keeps the windows painting while the
     /// copy runs; the user's input meanwhile is thrown away.
     void copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total) override;
     void copyEnded() override;
 
 private:
+    /// The modal box of msgBox; `work`, when given, runs once the box shows.
+    void showMessage(const std::string& text, runtime::MsgKind kind, runtime::Meanwhile* work);
+
     std::wstring m_title;
     HICON m_icon{nullptr}; ///< the program's small icon, shared: never freed here
     std::function<HWND()> m_owner;

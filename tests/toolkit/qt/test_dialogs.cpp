@@ -1,5 +1,7 @@
 #include "toolkit/qt/dialogs.h"
 
+#include <stdexcept>
+
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
@@ -17,6 +19,7 @@ class TestDialogs : public QObject {
 private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("Orvalis Upgrade")); }
     void messageBoxHasOkOnlyAndTheProgramsTitle();
+    void workGivenToTheBoxRunsOnceWhileItShows();
     void shortCopyShowsNoProgress();
     void longCopyShowsProgressAndTakesNoInput();
 };
@@ -52,6 +55,41 @@ void TestDialogs::messageBoxHasOkOnlyAndTheProgramsTitle()
         QCOMPARE(buttons, 1);
         QVERIFY(!buttonPicture);
     }
+}
+
+void TestDialogs::workGivenToTheBoxRunsOnceWhileItShows()
+{
+    qt::Dialogs dialogs;
+    const auto closeBox = [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->accept();
+    };
+    // Should the work wait for the box to go, the box goes after a while and the test fails.
+    QTimer fallback;
+    fallback.setInterval(3000);
+    QObject::connect(&fallback, &QTimer::timeout, closeBox);
+    fallback.start();
+    int runs = 0;
+    bool shown = false;
+    dialogs.msgBoxMeanwhile("text", runtime::MsgKind::Warning, [&] {
+        ++runs;
+        const auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        shown = box != nullptr && box->isVisible();
+        QTimer::singleShot(0, closeBox);
+    });
+    QCOMPARE(runs, 1);
+    QVERIFY(shown);
+    // What the work throws comes out once the box is closed.
+    bool thrownAfterTheBox = false;
+    try {
+        dialogs.msgBoxMeanwhile("text", runtime::MsgKind::Warning, [&] {
+            QTimer::singleShot(0, closeBox);
+            throw std::runtime_error("no window");
+        });
+    } catch (const std::runtime_error&) {
+        thrownAfterTheBox = QApplication::activeModalWidget() == nullptr;
+    }
+    QVERIFY(thrownAfterTheBox);
 }
 
 void TestDialogs::shortCopyShowsNoProgress()

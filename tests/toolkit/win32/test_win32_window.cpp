@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <memory>
 #include <oleacc.h>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -515,6 +516,35 @@ TEST(Dialogs, ShowAModalBoxWithTheApplicationsTitleAndTheSystemsPictureOfItsKind
         EXPECT_EQ(g_seenText, win32::widen(box.text));
         EXPECT_EQ(g_seenIcon, ::LoadIconW(nullptr, box.picture)) << box.text;
     }
+}
+
+TEST(Dialogs, WorkGivenToTheBoxRunsOnceWhileItShowsAndWhatItThrowsComesAfter)
+{
+    int argc = 0;
+    win32::Toolkit toolkit(argc, nullptr, testsupport::kProgram);
+    // Should the work wait for the box to go, the box goes after a while and the test fails.
+    const UINT_PTR fallback = ::SetTimer(nullptr, 0, 3000, answerBox);
+    int runs = 0;
+    bool shown = false;
+    toolkit.dialogs().msgBoxMeanwhile("text", runtime::MsgKind::Warning, [&] {
+        ++runs;
+        const HWND box = ::FindWindowW(L"#32770", nullptr);
+        shown = box != nullptr && ::IsWindowVisible(box);
+        ::SetTimer(nullptr, 0, 0, answerBox);
+    });
+    ::KillTimer(nullptr, fallback);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(shown);
+    bool thrownAfterTheBox = false;
+    try {
+        toolkit.dialogs().msgBoxMeanwhile("text", runtime::MsgKind::Warning, [] {
+            ::SetTimer(nullptr, 0, 0, answerBox);
+            throw std::runtime_error("no window");
+        });
+    } catch (const std::runtime_error&) {
+        thrownAfterTheBox = ::FindWindowW(L"#32770", nullptr) == nullptr;
+    }
+    EXPECT_TRUE(thrownAfterTheBox);
 }
 
 } // namespace
