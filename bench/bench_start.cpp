@@ -4,6 +4,9 @@
 // memory once the window shows. Neither program knows it is watched.
 //
 //   bench_start --tool PATH --floor PATH [--runner PATH] [--label TEXT] [--repeats N] [--warm-up N]
+//               [--read-ms N]
+// With --read-ms the box stays open N ms after it is mapped, as long as someone takes to read
+// it, before it is closed; without it, it is closed at once.
 // The display is the one in DISPLAY, with or without a window manager. With --runner, each
 // program is started by it (as "wine64 PATH"), and the peak memory is not measured: it
 // would be the runner's.
@@ -141,7 +144,7 @@ void reap(pid_t pid)
     }
 }
 
-Run runOnce(XDisplay& display, const std::string& runner, const std::string& program)
+Run runOnce(XDisplay& display, const std::string& runner, const std::string& program, int readMs)
 {
     // The working folder is the program's own, as when started from its folder.
     const std::string folder = program.substr(0, program.find_last_of('/'));
@@ -168,6 +171,8 @@ Run runOnce(XDisplay& display, const std::string& runner, const std::string& pro
         throw std::runtime_error(program + " showed no warning box");
     }
     run.startMs = bench::NowMs() - started;
+    if (readMs > 0)
+        usleep(static_cast<useconds_t>(readMs) * 1000);
     const double closed = bench::NowMs();
     display.close(box);
 
@@ -204,9 +209,10 @@ int main(int argc, char** argv)
     const std::string label = bench::ArgText(argc, argv, "--label", "Start");
     const int repeats = static_cast<int>(bench::ArgNumber(argc, argv, "--repeats", 10));
     const int warmUp = static_cast<int>(bench::ArgNumber(argc, argv, "--warm-up", 2));
+    const int readMs = static_cast<int>(bench::ArgNumber(argc, argv, "--read-ms", 0));
     if (tool.empty() || floor.empty()) {
         std::fprintf(stderr, "usage: bench_start --tool PATH --floor PATH [--runner PATH] [--label TEXT] "
-                             "[--repeats N] [--warm-up N]\n");
+                             "[--repeats N] [--warm-up N] [--read-ms N]\n");
         return 2;
     }
     try {
@@ -218,13 +224,13 @@ int main(int argc, char** argv)
         const bench::Pairs starts = bench::RunInTurns(
             warmUp, repeats,
             [&] {
-                const Run run = runOnce(display, runner, tool);
+                const Run run = runOnce(display, runner, tool, readMs);
                 toolPeak.push_back(run.peakMiB);
                 windows.tool.push_back(run.windowMs);
                 return run.startMs;
             },
             [&] {
-                const Run run = runOnce(display, runner, floor);
+                const Run run = runOnce(display, runner, floor, readMs);
                 floorPeak.push_back(run.peakMiB);
                 windows.floor.push_back(run.windowMs);
                 return run.startMs;
@@ -235,8 +241,11 @@ int main(int argc, char** argv)
         std::printf(
             "%s\n",
             bench::PairedRow(label + ": process start to the warning box shown", starts, 1.15, 0).c_str());
-        std::printf("%s\n",
-                    bench::PairedRow(label + ": box closed to the window shown", windows, 1.25, 0).c_str());
+        const std::string read = readMs > 0 ? " (the box read for " + std::to_string(readMs) + " ms)"
+                                            : " (the box closed at once)";
+        std::printf(
+            "%s\n",
+            bench::PairedRow(label + ": box closed to the window shown" + read, windows, 1.25, 0).c_str());
         if (runner.empty())
             std::printf("%s\n", bench::TableRow(label + ": peak memory while the window shows", "MiB",
                                                 bench::Summarise(toolPeak), bench::Summarise(floorPeak), 1.15)
