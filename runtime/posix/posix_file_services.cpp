@@ -115,10 +115,30 @@ public:
 
     std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size)
     {
-        std::size_t got = 0;
-        while (got < size) {
+        return transfer(size, [&](std::size_t done) {
+            return ::pread(m_fd.get(), buffer + done, size - done, static_cast<off_t>(offset + done));
+        });
+    }
+
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size)
+    {
+        const std::size_t put = transfer(size, [&](std::size_t done) {
+            return ::pwrite(m_fd.get(), data + done, size - done, static_cast<off_t>(offset + done));
+        });
+        if (put < size)
+            throw Failure(kDiskFull);
+    }
+
+private:
+    // Moves `size` bytes with `step(done)` (a pread or pwrite of what is left), through short
+    // transfers and interruptions; a transfer refused with O_DIRECT is tried again without.
+    // Returns the bytes moved: fewer than `size` only where a step moved none.
+    template <typename Step> std::size_t transfer(std::size_t size, Step step)
+    {
+        std::size_t done = 0;
+        while (done < size) {
             const bool wasDirect = m_direct;
-            const ssize_t n = ::pread(m_fd.get(), buffer + got, size - got, static_cast<off_t>(offset + got));
+            const ssize_t n = step(done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && errno == EINVAL && wasDirect) {
@@ -129,31 +149,11 @@ public:
                 throwErrno(errno, m_path);
             if (n == 0)
                 break;
-            got += static_cast<std::size_t>(n);
+            done += static_cast<std::size_t>(n);
         }
-        return got;
+        return done;
     }
 
-    void writeAt(std::uint64_t offset, const char* data, std::size_t size)
-    {
-        for (std::size_t put = 0; put < size;) {
-            const bool wasDirect = m_direct;
-            const ssize_t n = ::pwrite(m_fd.get(), data + put, size - put, static_cast<off_t>(offset + put));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 && errno == EINVAL && wasDirect) {
-                buffered();
-                continue;
-            }
-            if (n < 0)
-                throwErrno(errno, m_path);
-            if (n == 0)
-                throw Failure(kDiskFull);
-            put += static_cast<std::size_t>(n);
-        }
-    }
-
-private:
     // Turns O_DIRECT off, once, for every thread: a transfer refused with it is tried again
     // without, and one refused without is a real failure.
     void buffered()
