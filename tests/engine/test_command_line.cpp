@@ -84,7 +84,7 @@ TEST(CommandLine, BoxesWithoutQuietAndTheLogAndStandardErrorWithIt)
 {
     ProgramRun boxed;
     EXPECT_EQ(boxed({"/upgrade", testsupport::pathText(boxed.f.saved)}, true), engine::kExitDone);
-    EXPECT_EQ(boxed.f.dialogs.messages, (Names{engine::kMsgWarning, engine::kMsgSuccess}));
+    EXPECT_EQ(boxed.f.dialogs.messages, (Names{testsupport::kWarning, testsupport::kSuccess}));
     EXPECT_EQ(boxed.err.str(), "outcome: upgraded (exit code 0)\n");
     EXPECT_EQ(boxed.f.appFile("Orvalis.exe"), kNewExe);
 

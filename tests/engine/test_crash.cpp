@@ -211,7 +211,7 @@ void checkSecondRun(const Situation& s, const Layout& layout)
     ASSERT_FALSE(dialogs.messages.empty());
     if (interrupted) {
         EXPECT_EQ(outcome, SwapOutcome::Upgraded);
-        EXPECT_EQ(dialogs.messages, std::vector<std::string>{engine::kMsgCompleted});
+        EXPECT_EQ(dialogs.messages, std::vector<std::string>{testsupport::kCompleted});
         EXPECT_EQ(readFile(layout.app / "Orvalis.exe"), layout.upgrade);
         EXPECT_EQ(readFile(layout.app / "Orvalis.old"), kOldExe);
         return;
@@ -219,15 +219,15 @@ void checkSecondRun(const Situation& s, const Layout& layout)
     if (outcome == SwapOutcome::AlreadyInstalled) {
         EXPECT_TRUE(installed);
         // Swapping again would have thrown the previous version away.
-        EXPECT_EQ(dialogs.messages.back(), engine::kMsgAlreadyInstalled);
+        EXPECT_EQ(dialogs.messages.back(), testsupport::kAlreadyInstalled);
         EXPECT_EQ(readFile(layout.app / "Orvalis.old"), kOldExe);
     } else if (outcome == SwapOutcome::Upgraded) {
-        EXPECT_EQ(dialogs.messages.back(), engine::kMsgSuccess);
+        EXPECT_EQ(dialogs.messages.back(), testsupport::kSuccess);
         EXPECT_EQ(readFile(layout.app / "Orvalis.exe"), layout.upgrade);
     } else {
         // Only an upgrade file that the first run already installed, or was about to trade
         // names with the executable, can be missing now.
-        EXPECT_EQ(dialogs.messages.back(), engine::kMsgFailure);
+        EXPECT_EQ(dialogs.messages.back(), testsupport::kFailure);
         EXPECT_TRUE(s.inPlace);
         const std::string exe = readFile(layout.app / "Orvalis.exe");
         EXPECT_TRUE(exe == layout.upgrade || (!s.options.useHardLinks && exe == kOldExe &&

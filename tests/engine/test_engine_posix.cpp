@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
@@ -18,18 +19,13 @@
 namespace fs = std::filesystem;
 using engine::SwapOutcome;
 using modNoCase::FileExists;
+using testsupport::kFailure;
 using testsupport::kNewExe;
 using testsupport::kOlderExe;
 using testsupport::kOldExe;
 using testsupport::UpgradeFixture;
 using testsupport::writeFile;
 using Names = std::vector<std::string>;
-
-namespace {
-
-const std::string kFailure = engine::kMsgFailure;
-
-} // namespace
 
 TEST(FolderText, EndsInExactlyOneSeparator)
 {
@@ -89,6 +85,7 @@ TEST(SwapPosix, TheNewExecutableKeepsThePermissionsOfTheOldOne)
             EXPECT_NE(st.st_ino, outside.st_ino);
             if (root) {
                 EXPECT_EQ(st.st_uid, 65534u);
+                EXPECT_EQ(st.st_gid, 65534u);
             }
             EXPECT_FALSE(fs::exists(f.app / engine::kLinkedCopyName));
         }
@@ -145,73 +142,62 @@ TEST(SwapPosix, AnEntryPutUnderTheUpgradeFilesNameAfterItWasCheckedIsNeverInstal
                 fs::remove(outside);
             }
     EXPECT_GE(runs, 9);
-    testsupport::recordCase(
+    testsupport::recordChecked(
         "Races held open (stand-in)",
         "Orvalis.ugx in the folder swapped for a link, a second name of a file elsewhere or "
         "another file after its check, before each later step",
-        HasFailure() ? "CHECK FAILED"
-                     : "failure message, the previous Orvalis.exe in place, the file "
-                       "elsewhere not given the executable's mode",
-        "SwapPosix.AnEntryPutUnderTheUpgradeFilesNameAfterItWasCheckedIsNeverInstalled", runs,
-        HasFailure() ? 1 : 0);
+        "failure message, the previous Orvalis.exe in place, the file "
+        "elsewhere not given the executable's mode",
+        runs);
 }
 
-TEST(SwapOnARealDisk, AnUpgradeLargerThanTheDiskLeavesTheApplicationAsItWas)
+TEST(SwapOnARealDisk, AFullReadOnlyOrForbiddenApplicationFolderIsReportedAndUntouched)
 {
-    UpgradeFixture f;
-    testsupport::TmpfsMount mount(f.app, 256 << 10);
-    if (!mount.mounted())
-        GTEST_SKIP() << mount.reason();
-    writeFile(f.app / "Orvalis.exe", kOldExe);
-    writeFile(f.saved / "Orvalis.ugx", std::string(1 << 20, 'u'));
-    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
-    EXPECT_EQ(f.dialogs.messages, Names{kFailure});
-    EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
-    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
-    testsupport::recordCase(
-        "Real faults", "full tmpfs as the application folder (1 MiB upgrade, 256 KiB disk)",
-        HasFailure() ? "CHECK FAILED" : "failure message, Orvalis.exe intact, nothing left over",
-        "SwapOnARealDisk.AnUpgradeLargerThanTheDiskLeavesTheApplicationAsItWas", 1, HasFailure() ? 1 : 0);
-}
-
-TEST(SwapOnARealDisk, AReadOnlyApplicationFolderIsReportedAndUntouched)
-{
-    UpgradeFixture f;
-    testsupport::TmpfsMount mount(f.app, 256 << 10);
-    if (!mount.mounted())
-        GTEST_SKIP() << mount.reason();
-    writeFile(f.app / "Orvalis.exe", kOldExe);
-    writeFile(f.app / "Orvalis.old", kOlderExe);
-    ASSERT_TRUE(mount.remountReadOnly());
-    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
-    EXPECT_EQ(f.dialogs.messages, Names{kFailure});
-    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
-    EXPECT_EQ(f.appFile("Orvalis.old"), kOlderExe);
-    testsupport::recordCase("Real faults", "read-only mount as the application folder",
-                            HasFailure() ? "CHECK FAILED" : "failure message, nothing touched",
-                            "SwapOnARealDisk.AReadOnlyApplicationFolderIsReportedAndUntouched", 1,
-                            HasFailure() ? 1 : 0);
-}
-
-TEST(SwapOnARealDisk, AFolderTheUserMayNotWriteIsReportedAndUntouched)
-{
-    UpgradeFixture f;
-    fs::permissions(f.tmp.path(), fs::perms::others_exec, fs::perm_options::add);
-    fs::permissions(f.saved, fs::perms::others_exec, fs::perm_options::add);
-    fs::permissions(f.saved / "Orvalis.ugx", fs::perms::others_read, fs::perm_options::add);
-    fs::permissions(f.app, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec,
-                    fs::perm_options::replace);
-    const int status = testsupport::runUnprivileged([&] {
-        engine::SwapOutcome outcome = f.swap();
-        return outcome == SwapOutcome::Failed && f.dialogs.messages == Names{kFailure} ? 0 : 1;
-    });
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(f.appNames(), Names{"Orvalis.exe"});
-    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
-    testsupport::recordCase("Real faults", "application folder the (unprivileged) user may not write",
-                            HasFailure() ? "CHECK FAILED" : "failure message, nothing touched",
-                            "SwapOnARealDisk.AFolderTheUserMayNotWriteIsReportedAndUntouched", 1,
-                            HasFailure() ? 1 : 0);
+    enum class Disk { Full, ReadOnly, Forbidden };
+    const std::pair<Disk, const char*> disks[] = {
+        {Disk::Forbidden,
+         "application folder the (unprivileged) user may not write"}, // first: needs no mount
+        {Disk::Full, "full tmpfs as the application folder (1 MiB upgrade, 256 KiB disk)"},
+        {Disk::ReadOnly, "read-only mount as the application folder"},
+    };
+    for (const auto& [disk, what] : disks) {
+        SCOPED_TRACE(what);
+        UpgradeFixture f;
+        std::optional<testsupport::TmpfsMount> mount;
+        if (disk != Disk::Forbidden) {
+            mount.emplace(f.app, 256 << 10);
+            if (!mount->mounted())
+                GTEST_SKIP() << mount->reason();
+            writeFile(f.app / "Orvalis.exe", kOldExe);
+            writeFile(f.app / "Orvalis.old", kOlderExe);
+        }
+        const Names before = f.appNames();
+        bool failed = false;
+        if (disk == Disk::Full) {
+            writeFile(f.saved / "Orvalis.ugx", std::string(1 << 20, 'u'));
+            failed = f.swap() == SwapOutcome::Failed && f.dialogs.messages == Names{kFailure};
+        } else if (disk == Disk::ReadOnly) {
+            ASSERT_TRUE(mount->remountReadOnly());
+            failed = f.swap() == SwapOutcome::Failed && f.dialogs.messages == Names{kFailure};
+        } else {
+            fs::permissions(f.tmp.path(), fs::perms::others_exec, fs::perm_options::add);
+            fs::permissions(f.saved, fs::perms::others_exec, fs::perm_options::add);
+            fs::permissions(f.saved / "Orvalis.ugx", fs::perms::others_read, fs::perm_options::add);
+            fs::permissions(f.app, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec,
+                            fs::perm_options::replace);
+            failed =
+                testsupport::runUnprivileged([&] {
+                    return f.swap() == SwapOutcome::Failed && f.dialogs.messages == Names{kFailure} ? 0 : 1;
+                }) == 0;
+        }
+        EXPECT_TRUE(failed) << "the failure message";
+        EXPECT_EQ(f.appNames(), before);
+        EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+        testsupport::recordChecked("Real faults", what,
+                                   disk == Disk::Full
+                                       ? "failure message, Orvalis.exe intact, nothing left over"
+                                       : "failure message, nothing touched");
+    }
 }
 
 TEST(SwapPosix, AnUpgradeFileInTheFolderThatIsNotAFileOfItsOwnIsNotInstalled)
@@ -233,11 +219,9 @@ TEST(SwapPosix, AnUpgradeFileInTheFolderThatIsNotAFileOfItsOwnIsNotInstalled)
         EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
         EXPECT_TRUE(fs::is_symlink(f.app / "Orvalis.ugx"));
         EXPECT_EQ(f.files.calls(testsupport::Op::CopyFile), 0);
-        testsupport::recordCase("Strange names and places",
-                                std::string("Orvalis.ugx in the application folder is ") + what,
-                                HasFailure() ? "CHECK FAILED" : "failure message, nothing touched",
-                                "SwapPosix.AnUpgradeFileInTheFolderThatIsNotAFileOfItsOwnIsNotInstalled", 1,
-                                HasFailure() ? 1 : 0);
+        testsupport::recordChecked("Strange names and places",
+                                   std::string("Orvalis.ugx in the application folder is ") + what,
+                                   "failure message, nothing touched");
     }
 }
 
@@ -291,13 +275,10 @@ TEST(SwapPosix, WhereHardLinksAreRefusedTheNamesAreTradedInOneStep)
                   "Upgrade successful.\r\nThe new Orvalis.exe could not be given the previous version's "
                   "owner, set-user-ID or set-group-ID bit and file capabilities.");
     }
-    testsupport::recordCase(
+    testsupport::recordChecked(
         "Real faults",
         "hard link to Orvalis.exe refused (set-user-ID root file with a capability, upgraded by another "
         "user)",
-        HasFailure()
-            ? "CHECK FAILED"
-            : "upgraded by trading names, Orvalis.exe there at every step, no set-user-ID bit on the "
-              "user's file, the user told owner, set-user-ID bit and capabilities were not kept",
-        "SwapPosix.WhereHardLinksAreRefusedTheNamesAreTradedInOneStep", 1, HasFailure() ? 1 : 0);
+        "upgraded by trading names, Orvalis.exe there at every step, no set-user-ID bit on the "
+        "user's file, the user told owner, set-user-ID bit and capabilities were not kept");
 }

@@ -115,15 +115,14 @@ TEST(StrangePlaces, FolderNamesOfEveryKindWork)
         const auto before = snapshot(place.tmp.path(), place.app);
         const SwapRun run = swap(place.app.string() + "/", place.saved.string() + "/");
         EXPECT_EQ(run.outcome, SwapOutcome::Upgraded);
-        EXPECT_EQ(run.messages, std::vector<std::string>{engine::kMsgSuccess});
+        EXPECT_EQ(run.messages, std::vector<std::string>{testsupport::kSuccess});
         EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNewExe);
         EXPECT_EQ(readFile(place.app / "Orvalis.old"), kOldExe);
         EXPECT_EQ(snapshot(place.tmp.path(), place.app), before)
             << "something outside the three names changed";
 
-        testsupport::recordCase("Strange names and places", std::string("folder names ") + what,
-                                HasFailure() ? "CHECK FAILED" : "upgraded, nothing else touched",
-                                "StrangePlaces.FolderNamesOfEveryKindWork", 1, HasFailure() ? 1 : 0);
+        testsupport::recordChecked("Strange names and places", std::string("folder names ") + what,
+                                   "upgraded, nothing else touched");
     }
 }
 
@@ -147,22 +146,19 @@ TEST(StrangePlaces, FoldersNestedToThePathLengthLimit)
         if (run.outcome == SwapOutcome::Upgraded) {
             EXPECT_EQ(readFile(app / "Orvalis.exe"), kNewExe);
         } else {
-            EXPECT_EQ(run.messages.back(), engine::kMsgFailure);
+            EXPECT_EQ(run.messages.back(), testsupport::kFailure);
             EXPECT_EQ(readFile(app / "Orvalis.exe"), kOldExe);
         }
-        testsupport::recordCase(
+        testsupport::recordChecked(
             "Strange names and places",
             "application folder path of " + std::to_string(app.string().size()) + " bytes",
-            HasFailure()                           ? "CHECK FAILED"
-            : run.outcome == SwapOutcome::Upgraded ? "upgraded"
-                                                   : "failure message, Orvalis.exe intact",
-            "StrangePlaces.FoldersNestedToThePathLengthLimit", 1, HasFailure() ? 1 : 0);
+            run.outcome == SwapOutcome::Upgraded ? "upgraded" : "failure message, Orvalis.exe intact");
     }
     // A path over the limit is refused with the failure message, not a crash.
     const std::string tooLong = tmp.text() + std::string(PATH_MAX, 'x') + "/";
     const SwapRun run = swap(tooLong, tmp.text());
     EXPECT_EQ(run.outcome, SwapOutcome::Failed);
-    EXPECT_EQ(run.messages.back(), engine::kMsgFailure);
+    EXPECT_EQ(run.messages.back(), testsupport::kFailure);
 }
 
 TEST(StrangePlaces, AnApplicationFolderReachedThroughALink)
@@ -173,9 +169,9 @@ TEST(StrangePlaces, AnApplicationFolderReachedThroughALink)
     EXPECT_EQ(run.outcome, SwapOutcome::Upgraded);
     EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNewExe);
     EXPECT_TRUE(fs::is_symlink(place.tmp.path() / "linked-app"));
-    testsupport::recordCase("Strange names and places", "application folder reached through a symbolic link",
-                            HasFailure() ? "CHECK FAILED" : "upgraded in the real folder, the link kept",
-                            "StrangePlaces.AnApplicationFolderReachedThroughALink", 1, HasFailure() ? 1 : 0);
+    testsupport::recordChecked("Strange names and places",
+                               "application folder reached through a symbolic link",
+                               "upgraded in the real folder, the link kept");
 }
 
 TEST(StrangePlaces, AnExecutableThatIsALinkIsReplacedAndItsTargetLeftAlone)
@@ -198,11 +194,9 @@ TEST(StrangePlaces, AnExecutableThatIsALinkIsReplacedAndItsTargetLeftAlone)
         EXPECT_EQ(readFile(target), kOldExe);
         EXPECT_EQ(snapshot(place.tmp.path(), place.app), before);
     }
-    testsupport::recordCase(
+    testsupport::recordChecked(
         "Strange names and places", "an Orvalis.exe that is a symbolic link (with and without hard links)",
-        HasFailure() ? "CHECK FAILED"
-                     : "replaced by the new file, the link kept as Orvalis.old, its target untouched",
-        "StrangePlaces.AnExecutableThatIsALinkIsReplacedAndItsTargetLeftAlone", 2, HasFailure() ? 1 : 0);
+        "replaced by the new file, the link kept as Orvalis.old, its target untouched", 2);
 }
 
 TEST(StrangePlaces, AnApplicationFolderOfAHundredThousandFiles)
@@ -217,8 +211,7 @@ TEST(StrangePlaces, AnApplicationFolderOfAHundredThousandFiles)
     const SwapRun run = swap(place.app.string() + "/", place.saved.string() + "/");
     EXPECT_EQ(run.outcome, SwapOutcome::Upgraded);
     EXPECT_EQ(readFile(place.app / "Orvalis.exe"), kNewExe);
-    testsupport::recordCase(
-        "Strange names and places", "application folder of 100,000 files and 5,000 subfolders",
-        HasFailure() ? "CHECK FAILED" : "listed in full, upgraded",
-        "StrangePlaces.AnApplicationFolderOfAHundredThousandFiles", 1, HasFailure() ? 1 : 0);
+    testsupport::recordChecked("Strange names and places",
+                               "application folder of 100,000 files and 5,000 subfolders",
+                               "listed in full, upgraded");
 }

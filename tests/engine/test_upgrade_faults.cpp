@@ -14,6 +14,7 @@
 
 namespace fs = std::filesystem;
 using engine::SwapOutcome;
+using testsupport::kFailure;
 using testsupport::kNewExe;
 using testsupport::kOlderExe;
 using testsupport::kOldExe;
@@ -71,7 +72,7 @@ void checkRestoreFault(UpgradeFixture& f, Op op, SwapOutcome outcome)
         EXPECT_TRUE(op == Op::FlushFolder || op == Op::RenameFile);
         EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
         if (op == Op::FlushFolder) {
-            EXPECT_EQ(f.dialogs.messages, Names{engine::kMsgRestoredUnconfirmed});
+            EXPECT_EQ(f.dialogs.messages, Names{testsupport::kRestoredUnconfirmed});
             EXPECT_EQ(f.appFile("Orvalis.old"), kNewExe);
         } else {
             EXPECT_EQ(f.dialogs.messages, Names{engine::ReplacedNotKeptMessage(f.state.strAppFolder)});
@@ -80,7 +81,7 @@ void checkRestoreFault(UpgradeFixture& f, Op op, SwapOutcome outcome)
         return;
     }
     EXPECT_EQ(outcome, SwapOutcome::Failed);
-    EXPECT_EQ(f.dialogs.messages, Names{engine::kMsgRestoreFailure});
+    EXPECT_EQ(f.dialogs.messages, Names{testsupport::kRestoreFailure});
     EXPECT_EQ(f.appNames(), (Names{"Orvalis.exe", "Orvalis.old"}));
     EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
     EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
@@ -116,8 +117,6 @@ const Fault kFaults[] = {
     {61, "Disk full"},
     {70, "The process cannot access the file because it is being used by another process"},
     {71, "Disk not ready"}};
-
-const std::string kFailure = engine::kMsgFailure;
 
 } // namespace
 
@@ -158,7 +157,7 @@ TEST(SwapFaults, EveryFailingOperationIsReportedAndLosesNothing)
                     // confirms it): it stays, and the user is told not to swap again.
                     EXPECT_TRUE(op == Op::FlushFolder || op == Op::FileInfo);
                     EXPECT_EQ(outcome, SwapOutcome::InstalledButFailed);
-                    EXPECT_EQ(f.dialogs.messages, Names{engine::kMsgInstalledUnconfirmed});
+                    EXPECT_EQ(f.dialogs.messages, Names{testsupport::kInstalledUnconfirmed});
                     EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
                     EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
                     continue;
@@ -219,8 +218,7 @@ TEST(SwapFaults, WhenPuttingTheOldExecutableBackFailsTheUserIsToldWhatToDo)
     EXPECT_EQ(f.dialogs.messages,
               Names{"The upgrade failed and the previous version could not be put back.\r\n"
                     "Please rename Orvalis.old to Orvalis.exe in " +
-                    f.state.strAppFolder +
-                    "\r\nContact us if you continue to have problems upgrading the software."});
+                    f.state.strAppFolder + testsupport::kContactUs});
     EXPECT_EQ(f.appFile("Orvalis.old"), kOldExe);
     EXPECT_FALSE(fs::exists(f.app / "Orvalis.exe"));
 }

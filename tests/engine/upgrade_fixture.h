@@ -17,6 +17,28 @@ inline const std::string kOldExe = "old executable\n";
 inline const std::string kNewExe = "new executable, a little longer\n";
 inline const std::string kOlderExe = "the one before\n";
 
+// The engine's messages as the user reads them, written out once for the engine's tests.
+inline const std::string kSuccess = "Upgrade successful.";
+inline const std::string kContactUs =
+    "\r\nContact us if you continue to have problems upgrading the software.";
+inline const std::string kFailure =
+    "Unable to upgrade file. Make sure the file is not write protected." + kContactUs;
+inline const std::string kAlreadyInstalled = "This upgrade is already installed.";
+inline const std::string kCompleted =
+    "The upgrade that was interrupted last time has been completed: Orvalis.exe "
+    "is the new version and Orvalis.old the previous one.";
+inline const std::string kInstalledUnconfirmed =
+    "The upgrade is installed, but it could not be confirmed on disk. Please do not run the upgrade again." +
+    kContactUs;
+inline const std::string kWarning = "WARNING!!! Please be sure that Orvalis has been\r\n"
+                                    "shut down prior to continuing the upgrade process.";
+inline const std::string kRestoreFailure =
+    "Unable to put Orvalis.old back. Make sure the file is not write protected." + kContactUs;
+inline const std::string kRestoredUnconfirmed =
+    "The previous version is back as Orvalis.exe, but it could not be "
+    "confirmed on disk. Please do not put it back again." +
+    kContactUs;
+
 /// An application folder "app" with "Orvalis.exe", and a download folder "saved" with
 /// "Orvalis.ugx" in it, the user having clicked that file.
 struct UpgradeFixture {

@@ -168,34 +168,6 @@ TEST(PosixFileServices, ACopyThatCannotBeMadeSaysWhyAndLeavesNothing)
     EXPECT_EQ(testsupport::listNames(tmp.path()), (std::vector<std::string>{"app", "big", "pipe"}));
 }
 
-TEST(PosixFileServices, MatchPermissionsCopiesModeAndOwnerWhenRoot)
-{
-    TempFolder tmp;
-    PosixFileServices files;
-    writeFile(tmp.path() / "exe", "old");
-    writeFile(tmp.path() / "new", "new");
-    ::chmod((tmp.path() / "exe").c_str(), 0750);
-    ::chmod((tmp.path() / "new").c_str(), 0600);
-    if (testsupport::runningAsRoot()) {
-        ASSERT_EQ(::chown((tmp.path() / "exe").c_str(), 65534, 65534), 0);
-    }
-    // Refused, changing nothing, for a link to the file checked.
-    fs::create_symlink(tmp.path() / "new", tmp.path() / "symlink");
-    const runtime::FileId id = idOf(files, tmp.path() / "new");
-    EXPECT_EQ(failureNumber([&] { files.matchPermissions(tmp.text() + "exe", tmp.text() + "symlink", id); }),
-              75);
-    EXPECT_EQ(modeOf(tmp.path() / "new"), 0600u);
-    EXPECT_EQ(files.matchPermissions(tmp.text() + "exe", tmp.text() + "new", id),
-              testsupport::runningAsRoot() ? runtime::kKeptAll : runtime::kNotKeptOwner);
-    EXPECT_EQ(modeOf(tmp.path() / "new"), 0750u);
-    if (testsupport::runningAsRoot()) {
-        struct stat st {};
-        ASSERT_EQ(::stat((tmp.path() / "new").c_str(), &st), 0);
-        EXPECT_EQ(st.st_uid, 65534u);
-        EXPECT_EQ(st.st_gid, 65534u);
-    }
-}
-
 TEST(PosixFileServices, ACopyThatDiffersFromTheSourceIsNeverInstalled)
 {
     // What only the check can find: the source rewritten after it was compared, its size and

@@ -3,6 +3,7 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
 
+#include <iterator>
 #include <mutex>
 #include <set>
 #include <type_traits>
@@ -87,53 +88,14 @@ private:
 
 const char* opName(Op op)
 {
-    switch (op) {
-    case Op::AppFolder:
-        return "appFolder";
-    case Op::StartFolder:
-        return "startFolder";
-    case Op::DirSearch:
-        return "dirSearch";
-    case Op::SetAttrNormal:
-        return "setAttrNormal";
-    case Op::DeleteFile:
-        return "deleteFile";
-    case Op::RenameFile:
-        return "renameFile";
-    case Op::LinkFile:
-        return "linkFile";
-    case Op::ReplaceFile:
-        return "replaceFile";
-    case Op::ExchangeFiles:
-        return "exchangeFiles";
-    case Op::IsRegularFile:
-        return "isRegularFile";
-    case Op::FileInfo:
-        return "fileInfo";
-    case Op::LockFolder:
-        return "lockFolder";
-    case Op::OpenToCopy:
-        return "openToCopy";
-    case Op::CopyFile:
-        return "copyFile";
-    case Op::MatchPermissions:
-        return "matchPermissions";
-    case Op::FlushFolder:
-        return "flushFolder";
-    case Op::FileInUse:
-        return "fileInUse";
-    case Op::AppendText:
-        return "appendText";
-    case Op::Drives:
-        return "drives";
-    case Op::DriveOf:
-        return "driveOf";
-    case Op::DriveCurrentFolder:
-        return "driveCurrentFolder";
-    case Op::ListFolder:
-        return "listFolder";
-    }
-    return "?";
+    // In the order of Op; a call is logged under its name.
+    static constexpr const char* kNames[] = {
+        "appFolder",  "startFolder", "dirSearch",          "setAttrNormal", "deleteFile", "renameFile",
+        "linkFile",   "replaceFile", "exchangeFiles",      "isRegularFile", "fileInfo",   "lockFolder",
+        "openToCopy", "copyFile",    "matchPermissions",   "flushFolder",   "fileInUse",  "appendText",
+        "drives",     "driveOf",     "driveCurrentFolder", "listFolder"};
+    static_assert(std::size(kNames) == static_cast<std::size_t>(Op::ListFolder) + 1);
+    return kNames[static_cast<std::size_t>(op)];
 }
 
 void FaultyFileServices::failOn(Op op, int nth, int number, std::string description)

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <gtest/gtest.h>
+
 namespace testsupport {
 
 namespace {
@@ -35,6 +37,14 @@ void recordCase(const std::string& group, const std::string& what, const std::st
         return;
     std::fwrite(line.data(), 1, line.size(), out);
     std::fclose(out);
+}
+
+void recordChecked(const std::string& group, const std::string& what, const std::string& outcome, int runs)
+{
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const bool failed = test->result()->Failed();
+    recordCase(group, what, failed ? "CHECK FAILED" : outcome,
+               std::string(test->test_suite_name()) + "." + test->name(), runs, failed ? 1 : 0);
 }
 
 } // namespace testsupport

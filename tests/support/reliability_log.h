@@ -11,4 +11,9 @@ namespace testsupport {
 void recordCase(const std::string& group, const std::string& what, const std::string& outcome,
                 const std::string& test, int runs, int filesLost = 0);
 
+/// Records a case checked by the running test: its outcome, or "CHECK FAILED" with one file
+/// lost when the test has failed so far.
+void recordChecked(const std::string& group, const std::string& what, const std::string& outcome,
+                   int runs = 1);
+
 } // namespace testsupport
