@@ -311,26 +311,6 @@ TEST(WinErrors, Win32CodesMapToTheSharedNumbers)
         EXPECT_EQ(runtime::win32ErrorNumber(code), number) << code;
 }
 
-TEST(WinSwap, ReplacesAReadOnlyExecutableAndAnOldFileSpelledInOtherCase)
-{
-    testsupport::UpgradeFixture f;
-    writeFile(f.app / "ORVALIS.OLD", testsupport::kOlderExe);
-    const auto setAttributes = [](const fs::path& file, DWORD attrs) {
-        ASSERT_TRUE(::SetFileAttributesW(file.c_str(), attrs)) << pathText(file);
-    };
-    setAttributes(f.app / "ORVALIS.OLD",
-                  FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    setAttributes(f.app / "Orvalis.exe", FILE_ATTRIBUTE_READONLY);
-
-    EXPECT_EQ(f.swap(), engine::SwapOutcome::Upgraded);
-    EXPECT_EQ(f.dialogs.messages, std::vector<std::string>{"Upgrade successful."});
-    EXPECT_EQ(f.appNames(), (std::vector<std::string>{"Orvalis.exe", "Orvalis.old"}));
-    EXPECT_EQ(f.appFile("Orvalis.exe"), testsupport::kNewExe);
-    EXPECT_EQ(f.appFile("Orvalis.old"), testsupport::kOldExe);
-    EXPECT_TRUE(::GetFileAttributesW((f.app / "Orvalis.exe").c_str()) & FILE_ATTRIBUTE_READONLY)
-        << "the new executable is read-only like the one it replaced";
-}
-
 TEST(WinSwap, AnExecutableHeldOpenByTheApplicationIsReportedAndKept)
 {
     testsupport::UpgradeFixture f;

@@ -147,35 +147,26 @@ template <typename F> auto FaultyFileServices::pass(Op op, const std::string& wh
     }
 }
 
+// A call that goes straight through to the real services once it is counted, logged as
+// `what` and let fail.
+#define ORVALIS_FORWARD(Ret, name, op, what, params, ...)                                                    \
+    Ret FaultyFileServices::name params                                                                      \
+    {                                                                                                        \
+        return pass(Op::op, what, [&] { return m_real.name(__VA_ARGS__); });                                 \
+    }
+
 std::string FaultyFileServices::appFolder()
 {
     return pass(Op::AppFolder, "", [&] { return m_appFolder ? *m_appFolder : m_real.appFolder(); });
 }
 
-std::string FaultyFileServices::startFolder()
-{
-    return pass(Op::StartFolder, "", [&] { return m_real.startFolder(); });
-}
-
-std::string FaultyFileServices::dirSearch(const std::string& path, int attrMask)
-{
-    return pass(Op::DirSearch, path, [&] { return m_real.dirSearch(path, attrMask); });
-}
-
-void FaultyFileServices::setAttrNormal(const std::string& path)
-{
-    pass(Op::SetAttrNormal, path, [&] { m_real.setAttrNormal(path); });
-}
-
-void FaultyFileServices::deleteFile(const std::string& path)
-{
-    pass(Op::DeleteFile, path, [&] { m_real.deleteFile(path); });
-}
-
-void FaultyFileServices::renameFile(const std::string& from, const std::string& to)
-{
-    pass(Op::RenameFile, from + " -> " + to, [&] { m_real.renameFile(from, to); });
-}
+ORVALIS_FORWARD(std::string, startFolder, StartFolder, "", ())
+ORVALIS_FORWARD(std::string, dirSearch, DirSearch, path, (const std::string& path, int attrMask), path,
+                attrMask)
+ORVALIS_FORWARD(void, setAttrNormal, SetAttrNormal, path, (const std::string& path), path)
+ORVALIS_FORWARD(void, deleteFile, DeleteFile, path, (const std::string& path), path)
+ORVALIS_FORWARD(void, renameFile, RenameFile, from + " -> " + to,
+                (const std::string& from, const std::string& to), from, to)
 
 bool FaultyFileServices::linkFile(const std::string& from, const std::string& to)
 {
@@ -183,10 +174,8 @@ bool FaultyFileServices::linkFile(const std::string& from, const std::string& to
                 [&] { return !m_noHardLinks && m_real.linkFile(from, to); });
 }
 
-void FaultyFileServices::replaceFile(const std::string& from, const std::string& to)
-{
-    pass(Op::ReplaceFile, from + " -> " + to, [&] { m_real.replaceFile(from, to); });
-}
+ORVALIS_FORWARD(void, replaceFile, ReplaceFile, from + " -> " + to,
+                (const std::string& from, const std::string& to), from, to)
 
 bool FaultyFileServices::exchangeFiles(const std::string& a, const std::string& b)
 {
@@ -194,15 +183,8 @@ bool FaultyFileServices::exchangeFiles(const std::string& a, const std::string& 
                 [&] { return !m_noExchange && m_real.exchangeFiles(a, b); });
 }
 
-bool FaultyFileServices::isRegularFile(const std::string& path)
-{
-    return pass(Op::IsRegularFile, path, [&] { return m_real.isRegularFile(path); });
-}
-
-std::optional<runtime::FileInfo> FaultyFileServices::fileInfo(const std::string& path)
-{
-    return pass(Op::FileInfo, path, [&] { return m_real.fileInfo(path); });
-}
+ORVALIS_FORWARD(bool, isRegularFile, IsRegularFile, path, (const std::string& path), path)
+ORVALIS_FORWARD(std::optional<runtime::FileInfo>, fileInfo, FileInfo, path, (const std::string& path), path)
 
 std::unique_ptr<runtime::FolderLock> FaultyFileServices::lockFolder(const std::string& folder)
 {
@@ -238,20 +220,15 @@ unsigned FaultyFileServices::matchPermissions(const std::string& reference, cons
                 [&] { return m_real.matchPermissions(reference, target, expected); });
 }
 
-void FaultyFileServices::flushFolder(const std::string& folder)
-{
-    pass(Op::FlushFolder, folder, [&] { m_real.flushFolder(folder); });
-}
+ORVALIS_FORWARD(void, flushFolder, FlushFolder, folder, (const std::string& folder), folder)
 
 runtime::FileInUse FaultyFileServices::fileInUse(const std::string& path)
 {
     return pass(Op::FileInUse, path, [&] { return m_inUse ? *m_inUse : m_real.fileInUse(path); });
 }
 
-void FaultyFileServices::appendText(const std::string& path, const std::string& text)
-{
-    pass(Op::AppendText, path, [&] { m_real.appendText(path, text); });
-}
+ORVALIS_FORWARD(void, appendText, AppendText, path, (const std::string& path, const std::string& text), path,
+                text)
 
 std::vector<runtime::Drive> FaultyFileServices::drives()
 {
@@ -284,9 +261,7 @@ std::string FaultyFileServices::driveCurrentFolder(const runtime::Drive& drive)
     });
 }
 
-std::vector<runtime::FolderEntry> FaultyFileServices::listFolder(const std::string& folder)
-{
-    return pass(Op::ListFolder, folder, [&] { return m_real.listFolder(folder); });
-}
+ORVALIS_FORWARD(std::vector<runtime::FolderEntry>, listFolder, ListFolder, folder,
+                (const std::string& folder), folder)
 
 } // namespace testsupport
