@@ -142,6 +142,21 @@ TEST_F(Window, StartsWithTheWarningThenShowsTheApplicationFolder)
     EXPECT_FALSE(builtAtWarning);
     EXPECT_TRUE(form().shown);
     EXPECT_FALSE(panel().shown);
+    // What the user reads, to the letter.
+    EXPECT_EQ(form().caption(), "Open Upgrade File From...");
+    const std::pair<const char*, const char*> labels[] = {
+        {"lblHelp", "Browse to the upgrade file that you've saved and click on it.\r\n"
+                    "Once selected, click OK to start the upgrade process."},
+        {"lblDrive", "Drive:"},
+        {"lblDir1", "Folder:"},
+        {"lblFileList1", "Upgrade File Name:"},
+        {"lblPointOpen", "Upgrade with this file..."}};
+    for (const auto& [name, text] : labels)
+        EXPECT_EQ(form().label(name).text, text);
+    const std::pair<const char*, const char*> buttons[] = {
+        {"cmdOpenOK", "OK"}, {"cmdOpenCancel", "Cancel"}, {"cmdOpenBack", "Return to List"}};
+    for (const auto& [name, text] : buttons)
+        EXPECT_EQ(button(name).caption, text);
 
     EXPECT_EQ(state().strAppFolder, sep(text(app)));
     EXPECT_EQ(state().strBrowseFolder, sep(text(app)));
