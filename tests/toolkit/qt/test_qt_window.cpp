@@ -197,7 +197,9 @@ void TestQtWindow::everyControlAsTheDefinitionSaysInBothStates()
     // A long name is cut off: the label keeps its size and nothing moves.
     testsupport::writeFile(f.app / (std::string(80, 'x') + ".ugx"), "");
     QTest::mouseClick(f.dir1()->viewport(), Qt::LeftButton, {}, entryPoint(f.dir1(), f.dir1()->currentRow()));
-    clickEntry(f.fileList1(), QString(80, QLatin1Char('x')) + QStringLiteral(".ugx"));
+    const QString name = QString(80, QLatin1Char('x')) + QStringLiteral(".ugx"); // below "older.UGX"
+    clickEntry(f.fileList1(), name);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Open... ") + name); // the file clicked
     checkEveryControl(f, true);
 }
 
