@@ -3,15 +3,9 @@
 #include "runtime/arguments.h"
 #include "runtime/errors.h"
 #include "runtime/failure.h"
+#include "runtime/win32/owned_handle.h"
 #include "runtime/win32/win_file_services.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
 // After windows.h, which they need.
 #include <restartmanager.h>
 #include <shellapi.h>
@@ -56,11 +50,9 @@ FileInUse restartManagerAnswer(const std::wstring& path)
 bool refusedForReplacing(const std::wstring& path, DWORD access)
 {
     constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const HANDLE file = ::CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(file);
+    const Handle file(::CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file.valid())
         return false;
-    }
     const DWORD err = ::GetLastError();
     return err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION;
 }
@@ -88,15 +80,14 @@ FileInUse WinFileServices::fileInUse(const std::string& path)
 
 void WinFileServices::appendText(const std::string& path, const std::string& text)
 {
-    const HANDLE file =
-        ::CreateFileW(toWide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const Handle file(::CreateFileW(toWide(path).c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
         throw Failure(win32ErrorNumber(::GetLastError()));
     DWORD written = 0;
-    const BOOL ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const BOOL ok = ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     const DWORD err = ::GetLastError();
-    ::CloseHandle(file);
     if (!ok || written != text.size())
         throw Failure(ok ? kDiskFull : win32ErrorNumber(err));
 }

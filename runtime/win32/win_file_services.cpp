@@ -5,6 +5,7 @@
 
 #include "runtime/errors.h"
 #include "runtime/failure.h"
+#include "runtime/win32/owned_handle.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,14 +15,6 @@
 #include <optional>
 #include <utility>
 #include <vector>
-
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
 
 namespace runtime {
 
@@ -92,30 +85,6 @@ namespace {
 {
     throwError(::GetLastError());
 }
-
-// Owns a handle from CreateFileW or CreateMutexW (closed with CloseHandle) or from
-// FindFirstFileExW (FindClose); null and INVALID_HANDLE_VALUE hold nothing.
-template <BOOL(WINAPI* Close)(HANDLE)> class Owned {
-public:
-    explicit Owned(HANDLE h) : m_handle(h) {}
-    ~Owned()
-    {
-        if (valid())
-            Close(m_handle);
-    }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    HANDLE get() const { return m_handle; }
-    /// Gives the handle up without closing it.
-    HANDLE release() { return std::exchange(m_handle, nullptr); }
-    bool valid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_handle;
-};
-
-using Handle = Owned<::CloseHandle>;
-using FindHandle = Owned<::FindClose>;
 
 // An empty card reader would otherwise make Windows ask the user to insert a disk; the
 // call should just fail with "not ready".

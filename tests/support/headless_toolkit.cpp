@@ -83,7 +83,7 @@ HeadlessToolkit::Form::Form(const runtime::FormDefinition& definition, runtime::
             break;
         }
         case Kind::PushButton:
-            made = std::make_shared<PushButton>(actions);
+            made = std::make_shared<PushButton>(actions, control.caption);
             break;
         case Kind::Panel: {
             auto panel = std::make_shared<Panel>();

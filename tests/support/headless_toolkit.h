@@ -28,9 +28,11 @@ public:
 
     class PushButton : public runtime::PushButton {
     public:
-        explicit PushButton(runtime::Actions& actions) : m_click(actions) {}
+        PushButton(runtime::Actions& actions, std::string shown) : caption(std::move(shown)), m_click(actions)
+        {}
         void onClick(runtime::Event handler) override { m_click.bind(std::move(handler)); }
         void press() { m_click.raise(); }
+        std::string caption;
 
     private:
         runtime::UserEvent<> m_click;

@@ -50,6 +50,27 @@ std::string sep(const std::string& folder)
     return folder + runtime::kFolderSeparator;
 }
 
+bool listed(const std::vector<std::string>& names, const std::string& name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// What a user does in a short session: open the downloads, click the upgrade file, go back
+// to the list, climb back to the application folder, each where the lists offer it.
+void browse(testsupport::HeadlessToolkit::Form& form)
+{
+    auto& dirs = form.folderList("Dir1");
+    auto& fileList = form.fileList("FileList1");
+    if (listed(dirs.labels(), "downloads"))
+        dirs.doubleClick("downloads");
+    if (listed(fileList.names, "Orvalis.ugx"))
+        fileList.click("Orvalis.ugx");
+    if (form.panel("picFileOpen").shown)
+        form.pushButton("cmdOpenBack").press();
+    if (listed(dirs.labels(), "app"))
+        dirs.doubleClick("app");
+}
+
 // An application folder "app" holding "Orvalis.exe", files the file list must or must not
 // show, and a folder "downloads" with the upgrade file; the window runs on it through the
 // stand-in services and the toolkit stand-in.
@@ -76,29 +97,11 @@ protected:
         window->load();
         window->show();
     }
-    // What a user does in a short session: open the downloads, click the upgrade file, go
-    // back to the list, climb back to the application folder.
-    void browse()
-    {
-        start();
-        if (listed(dir1().labels(), "downloads"))
-            dir1().doubleClick("downloads");
-        if (listed(fileList1().names, "Orvalis.ugx"))
-            fileList1().click("Orvalis.ugx");
-        if (panel().shown)
-            button("cmdOpenBack").press();
-        if (listed(dir1().labels(), "app"))
-            dir1().doubleClick("app");
-    }
     void chooseUpgradeFile()
     {
         dir1().doubleClick("downloads");
         fileList1().click("Orvalis.ugx");
         ASSERT_TRUE(panel().shown);
-    }
-    static bool listed(const std::vector<std::string>& names, const std::string& name)
-    {
-        return std::find(names.begin(), names.end(), name) != names.end();
     }
 
     testsupport::HeadlessToolkit::Form& form() { return toolkit.form(); }
@@ -142,6 +145,21 @@ TEST_F(Window, StartsWithTheWarningThenShowsTheApplicationFolder)
     EXPECT_FALSE(builtAtWarning);
     EXPECT_TRUE(form().shown);
     EXPECT_FALSE(panel().shown);
+    // What the user reads, to the letter.
+    EXPECT_EQ(form().caption(), "Open Upgrade File From...");
+    const std::pair<const char*, const char*> labels[] = {
+        {"lblHelp", "Browse to the upgrade file that you've saved and click on it.\r\n"
+                    "Once selected, click OK to start the upgrade process."},
+        {"lblDrive", "Drive:"},
+        {"lblDir1", "Folder:"},
+        {"lblFileList1", "Upgrade File Name:"},
+        {"lblPointOpen", "Upgrade with this file..."}};
+    for (const auto& [name, text] : labels)
+        EXPECT_EQ(form().label(name).text, text);
+    const std::pair<const char*, const char*> buttons[] = {
+        {"cmdOpenOK", "OK"}, {"cmdOpenCancel", "Cancel"}, {"cmdOpenBack", "Return to List"}};
+    for (const auto& [name, text] : buttons)
+        EXPECT_EQ(button(name).caption, text);
 
     EXPECT_EQ(state().strAppFolder, sep(text(app)));
     EXPECT_EQ(state().strBrowseFolder, sep(text(app)));
@@ -461,7 +479,8 @@ TEST_F(Window, EveryListOperationFailingAtEveryCallLeavesAClearMessageAndNoFileT
                             {70, "The device or resource is busy"},
                             {71, "Disk not ready"}};
     std::map<Op, int> callsInACleanSession;
-    browse();
+    start();
+    browse(form());
     ASSERT_EQ(messages(), std::vector<std::string>{kWarning});
     ASSERT_EQ(dir1().path(), text(app));
     for (const Op op : ops)
@@ -483,18 +502,11 @@ TEST_F(Window, EveryListOperationFailingAtEveryCallLeavesAClearMessageAndNoFileT
                     frmFile session(headless, failing, headless.recorded);
                     session.load();
                     session.show();
-                    auto& dirs = headless.form().folderList("Dir1");
-                    auto& fileList = headless.form().fileList("FileList1");
-                    if (listed(dirs.labels(), "downloads"))
-                        dirs.doubleClick("downloads");
-                    if (listed(fileList.names, "Orvalis.ugx"))
-                        fileList.click("Orvalis.ugx");
-                    headless.form().pushButton("cmdOpenBack").press();
-                    if (listed(dirs.labels(), "app"))
-                        dirs.doubleClick("app");
+                    browse(headless.form());
                     // The lists stay on folders that could be read.
-                    EXPECT_TRUE(dirs.path().empty() || fs::is_directory(fs::u8path(dirs.path())));
-                    EXPECT_TRUE(fileList.path().empty() || fs::is_directory(fs::u8path(fileList.path())));
+                    for (const std::string& path : {headless.form().folderList("Dir1").path(),
+                                                    headless.form().fileList("FileList1").path()})
+                        EXPECT_TRUE(path.empty() || fs::is_directory(fs::u8path(path))) << path;
                 }
                 ++runs;
                 const auto& shown = headless.recorded.messages;

@@ -355,9 +355,6 @@ void Form::onDpiChanged(int dpi, const RECT& suggested)
 
 LRESULT Form::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    LRESULT result = 0;
-    if (notifyChild(message, wParam, lParam, result))
-        return result;
     switch (message) {
     case WM_COMMAND:
         // IDOK and IDCANCEL from the dialog manager, for Enter and Escape: nothing to press.

@@ -61,6 +61,7 @@ public:
     void focusFirst();
 
 protected:
+    bool relaysNotifications() const override { return true; }
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void onDestroy() override;
 

@@ -63,6 +63,8 @@ bool HandleOwner::onNotification(UINT, WPARAM, LPARAM, LRESULT&)
     return false;
 }
 
+// Gives a child's notification to the child's object: false when the message is none of
+// those, the child has no object, or its object leaves it to the default.
 bool HandleOwner::notifyChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     HWND child = nullptr;
@@ -95,6 +97,9 @@ LRESULT CALLBACK HandleOwner::subclassProc(HWND hwnd, UINT message, WPARAM wPara
         window->m_hwnd = nullptr;
         return ::DefSubclassProc(hwnd, message, wParam, lParam);
     }
+    LRESULT result = 0;
+    if (window->relaysNotifications() && notifyChild(message, wParam, lParam, result))
+        return result;
     return window->onMessage(message, wParam, lParam);
 }
 

@@ -60,15 +60,16 @@ protected:
     /// The window is being destroyed; the handle is still valid.
     virtual void onDestroy() {}
 
-    /// Gives a child's notification (WM_COMMAND, WM_DRAWITEM, WM_CTLCOLOR...) to the object
-    /// of that child. Returns false when the message is none of those or the child has no
-    /// object, or its object leaves it to the default.
-    static bool notifyChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    /// Whether the window gives its children's notifications (WM_COMMAND, WM_DRAWITEM,
+    /// WM_CTLCOLOR...) to the children's objects before onMessage sees them: the windows that
+    /// hold controls do. What a child's object leaves to the default reaches onMessage.
+    virtual bool relaysNotifications() const { return false; }
 
-    /// A child's notification, as notifyChild hands it on; false to leave it to the default.
+    /// A child's notification, as its parent relays it; false to leave it to the default.
     virtual bool onNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 private:
+    static bool notifyChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     static LRESULT CALLBACK subclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR self);
     HWND m_hwnd{nullptr};

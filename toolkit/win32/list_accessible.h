@@ -1,5 +1,7 @@
 #pragma once
 
+#include "accessible_object.h"
+
 #include <string>
 #include <windows.h>
 
@@ -32,28 +34,18 @@ int RowAtPoint(HWND list, POINT client, int rows);
 /// its own: the list itself as the system describes any list box (its name from the label
 /// before it, its place, its parent and siblings), and each row, as child row + 1, with its
 /// text from the list, its selection, focus and place from the list box; the rows of a tree
-/// are outline items, expanded or collapsed, with their description. The object lives in
-/// the list's thread; once the list's window is gone it answers RPC_E_DISCONNECTED.
-class ListAccessible {
+/// are outline items, expanded or collapsed, with their description.
+class ListAccessible final : public AccessibleSlot {
 public:
     explicit ListAccessible(const ListRows& rows) : m_rows(rows) {}
-    ~ListAccessible() { detach(); }
-    ListAccessible(const ListAccessible&) = delete;
-    ListAccessible& operator=(const ListAccessible&) = delete;
-
-    /// Answers WM_GETOBJECT to `list`; false leaves the message to the list box.
-    bool answer(HWND list, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     /// Tells screen readers that the rows were replaced (after LB_SETCOUNT).
     static void rowsReplaced(HWND list);
 
-    /// The list's window is being destroyed: the object no longer reaches it.
-    void detach();
-
 private:
-    class Object;
+    AccessibleObject* make(HWND list, IAccessible* system) override;
+
     const ListRows& m_rows;
-    Object* m_object{nullptr}; ///< one reference held here while the window lives
 };
 
 } // namespace win32

@@ -49,9 +49,6 @@ void Panel::onPaint()
 
 LRESULT Panel::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    LRESULT result = 0;
-    if (notifyChild(message, wParam, lParam, result))
-        return result;
     switch (message) {
     case WM_ERASEBKGND:
         fillBackground(reinterpret_cast<HDC>(wParam));
@@ -69,10 +66,11 @@ LRESULT Panel::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONDOWN:
         ::SetFocus(handle());
         return 0;
-    case WM_GETOBJECT:
-        if (m_accessible.answer(handle(), wParam, lParam, result))
-            return result;
-        return passOn(message, wParam, lParam);
+    case WM_GETOBJECT: {
+        LRESULT result = 0;
+        return m_accessible.answer(handle(), wParam, lParam, result) ? result
+                                                                     : passOn(message, wParam, lParam);
+    }
     default:
         return passOn(message, wParam, lParam);
     }

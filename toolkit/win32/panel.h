@@ -30,6 +30,7 @@ public:
     void onFocusLost(std::function<void()> handler) { m_focusLost = std::move(handler); }
 
 protected:
+    bool relaysNotifications() const override { return true; }
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

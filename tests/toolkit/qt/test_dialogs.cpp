@@ -20,7 +20,6 @@ private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("Orvalis Upgrade")); }
     void messageBoxHasOkOnlyAndTheProgramsTitle();
     void workGivenToTheBoxRunsOnceWhileItShows();
-    void shortCopyShowsNoProgress();
     void longCopyShowsProgressAndTakesNoInput();
 };
 
@@ -90,15 +89,6 @@ void TestDialogs::workGivenToTheBoxRunsOnceWhileItShows()
         thrownAfterTheBox = QApplication::activeModalWidget() == nullptr;
     }
     QVERIFY(thrownAfterTheBox);
-}
-
-void TestDialogs::shortCopyShowsNoProgress()
-{
-    qt::Dialogs dialogs(std::chrono::milliseconds(60'000));
-    dialogs.copyProgress(runtime::CopyStage::Copying, 0, 100);
-    dialogs.copyProgress(runtime::CopyStage::Copying, 100, 100);
-    QCOMPARE(dialogs.progressBox(), nullptr);
-    dialogs.copyEnded();
 }
 
 void TestDialogs::longCopyShowsProgressAndTakesNoInput()

@@ -1,23 +1,41 @@
+// The window drawn by the Qt toolkit: what it looks like, its keys, what screen readers see and
+// its loop. What the window does is tested once, on the toolkit stand-in (tests/window).
+
+#include "runtime/posix/posix_file_services.h"
+#include "support/faulty_file_services.h"
+#include "support/program.h"
+#include "support/recording_dialogs.h"
+#include "support/temp_folder.h"
+#include "toolkit/qt/drive_list.h"
+#include "toolkit/qt/file_list.h"
+#include "toolkit/qt/folder_list.h"
+#include "toolkit/qt/form.h"
+#include "toolkit/qt/row_list.h"
+#include "toolkit/qt/toolkit.h"
+#include "window/frm_file.h"
 #include "window/frm_file_definition.h"
-#include "window_fixture.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
 
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <QWindow>
 
-using testsupport::WindowFixture;
-
-class TestWindowLayout : public QObject {
+class TestQtWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    void geometryOfEveryControl();
-    void visibleAtStartAndWithThePanel();
-    void captions();
-    void fonts();
+    void everyControlAsTheDefinitionSaysInBothStates();
     void windowFrameAndIcon();
     void firstFocusAndTabOrderInBothStates();
     void panelButtonsAreWhatLiesOnTop();
@@ -30,37 +48,111 @@ private slots:
 
 namespace {
 
+/// An application folder "app" holding "Orvalis.exe", files the file list must or must not
+/// show, and a folder "downloads" with the upgrade file; the window runs on it through the
+/// stand-in services.
+struct WindowFixture {
+    WindowFixture()
+    {
+        app = tmp.mkdir("app");
+        downloads = tmp.mkdir("app/downloads");
+        testsupport::writeFile(app / "Orvalis.exe", "old executable\n");
+        testsupport::writeFile(app / "readme.txt", "text\n");
+        testsupport::writeFile(app / "older.UGX", "an older upgrade\n");
+        testsupport::writeFile(app / ".hidden.ugx", "a dot file\n");
+        tmp.mkdir("app/folder.ugx");
+        testsupport::writeFile(downloads / "Orvalis.ugx", "new executable\n");
+        files.setAppFolder(app.string());
+    }
+
+    /// Makes the window, loads it and shows it, as the program's start does; returns the
+    /// window's widget.
+    qt::Form& start()
+    {
+        window = std::make_unique<frmFile>(qt, files, dialogs);
+        window->load();
+        window->show();
+        QApplication::setActiveWindow(&form());
+        if (!QTest::qWaitForWindowExposed(&form()))
+            qWarning("the window was not exposed");
+        return form();
+    }
+
+    qt::Form& form() const { return dynamic_cast<qt::Form&>(window->form()); }
+
+    template <typename T> T* control(const char* name) const
+    {
+        return form().findChild<T*>(QString::fromLatin1(name));
+    }
+    qt::DriveList* drive1() const { return control<qt::DriveList>("Drive1"); }
+    qt::FolderList* dir1() const { return control<qt::FolderList>("Dir1"); }
+    qt::FileList* fileList1() const { return control<qt::FileList>("FileList1"); }
+    QFrame* panel() const { return control<QFrame>("picFileOpen"); }
+    QPushButton* pushButton(const char* name) const { return control<QPushButton>(name); }
+
+    testsupport::TempFolder tmp;
+    std::filesystem::path app;
+    std::filesystem::path downloads;
+    runtime::PosixFileServices real;
+    testsupport::FaultyFileServices files{real};
+    testsupport::RecordingDialogs dialogs;
+    qt::Toolkit qt{testsupport::kProgram};
+    std::unique_ptr<frmFile> window;
+};
+
+/// The row of `list` whose shown text is `text`, or -1.
+int rowOf(const qt::RowList* list, const QString& text)
+{
+    for (int row = 0; row < list->count(); ++row) {
+        if (list->text(row) == text)
+            return row;
+    }
+    return -1;
+}
+
+/// A point near the left end of an entry, where the panel never covers the folder list.
+QPoint entryPoint(const qt::RowList* list, int row)
+{
+    const QRect rect = list->rowRect(row);
+    return QPoint(rect.left() + 12, rect.center().y());
+}
+
+void clickEntry(qt::RowList* list, const QString& text)
+{
+    const int row = rowOf(list, text);
+    QVERIFY2(row >= 0, qPrintable(QStringLiteral("no entry ") + text));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entryPoint(list, row));
+}
+
+void doubleClickEntry(qt::RowList* list, const QString& text)
+{
+    const int row = rowOf(list, text);
+    QVERIFY2(row >= 0, qPrintable(QStringLiteral("no entry ") + text));
+    // Press, release, press, release, as the window system delivers it: a click, then a double click.
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, entryPoint(list, row));
+}
+
 QWidget* focusAfterTab()
 {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     return QApplication::focusWidget();
 }
 
-QStringList visibleControls(const QWidget& window)
-{
-    QStringList visible;
-    for (auto* child : window.findChildren<QWidget*>()) {
-        if (child->isVisible() && !child->objectName().isEmpty() &&
-            !child->objectName().startsWith(QLatin1String("qt_")))
-            visible << child->objectName();
-    }
-    visible.sort();
-    return visible;
-}
-
 } // namespace
 
-void TestWindowLayout::geometryOfEveryControl()
+// Each control as the definition makes it: in its container, where it puts it (twips divided by
+// 15), in its font, showing the caption the window gave it, and shown as the definition says,
+// the panel's controls once a file is chosen.
+static void checkEveryControl(const WindowFixture& f, bool chosen)
 {
-    WindowFixture f;
-    QWidget& window = f.start();
-    QCOMPARE(window.size(), QSize(407, 298));
-    QCOMPARE(window.minimumSize(), window.maximumSize());
-    // Each control where the definition puts it, in its container: twips divided by 15.
-    for (const auto& control : frmFileDefinition().controls) {
+    const auto& definition = frmFileDefinition();
+    QCOMPARE(f.form().windowTitle(), QString::fromStdString(f.window->form().caption()));
+    QCOMPARE(f.form().size(), QSize(definition.clientWidth / 15, definition.clientHeight / 15));
+    QCOMPARE(f.form().minimumSize(), f.form().maximumSize());
+    for (const auto& control : definition.controls) {
         auto* widget = f.control<QWidget>(control.name);
         QVERIFY2(widget != nullptr, control.name);
-        QWidget* container = control.container != nullptr ? f.control<QWidget>(control.container) : &window;
+        QWidget* container = control.container != nullptr ? f.control<QWidget>(control.container) : &f.form();
         QCOMPARE(widget->parentWidget(), container);
         const auto& t = control.geometry;
         const QRect expected(t.left / 15, t.top / 15, t.width / 15, t.height / 15);
@@ -70,86 +162,48 @@ void TestWindowLayout::geometryOfEveryControl()
         } else {
             QCOMPARE(widget->geometry(), expected);
         }
+        const bool inPanel = control.kind == runtime::ControlKind::Panel || control.container != nullptr;
+        QVERIFY2(widget->isVisible() == (inPanel ? chosen && (control.container == nullptr || control.visible)
+                                                 : control.visible),
+                 control.name);
+
+        const runtime::Font& font = control.font.face != nullptr ? control.font : definition.font;
+        QCOMPARE(widget->font().family(), QString::fromLatin1(font.face));
+        QCOMPARE(widget->font().pointSizeF(), font.points);
+        QCOMPARE(widget->font().weight(), font.weight);
+        QVERIFY(!widget->font().italic() && !widget->font().underline());
+
+        const auto shows = [&](const std::string& caption) {
+            return QString::fromStdString(caption).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        };
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            QCOMPARE(label->text(), shows(f.window->form().label(control.name).caption()));
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            QCOMPARE(button->text(), shows(control.caption));
+        else if (auto* box = qobject_cast<QLineEdit*>(widget))
+            QCOMPARE(box->text(), shows(control.caption));
     }
+}
+
+void TestQtWindow::everyControlAsTheDefinitionSaysInBothStates()
+{
+    WindowFixture f;
+    QWidget& window = f.start();
+    checkEveryControl(f, false);
+    QCOMPARE(window.font().family(), QString::fromLatin1(frmFileDefinition().font.face));
+    // Where the face is missing a sans-serif face stands in.
+    QCOMPARE(window.font().styleHint(), QFont::SansSerif);
 
     // A long name is cut off: the label keeps its size and nothing moves.
     testsupport::writeFile(f.app / (std::string(80, 'x') + ".ugx"), "");
-    QTest::mouseClick(f.dir1()->viewport(), Qt::LeftButton, {},
-                      testsupport::entryPoint(f.dir1(), f.dir1()->currentRow()));
-    testsupport::clickEntry(f.fileList1(), QString(80, QLatin1Char('x')) + QStringLiteral(".ugx"));
-    QCOMPARE(f.control<QLabel>("lblOpenFileName")->geometry(), QRect(8, 24, 150, 16));
-    QCOMPARE(f.panel()->geometry(), QRect(92, 108, 225, 93));
+    QTest::mouseClick(f.dir1()->viewport(), Qt::LeftButton, {}, entryPoint(f.dir1(), f.dir1()->currentRow()));
+    const QString name = QString(80, QLatin1Char('x')) + QStringLiteral(".ugx"); // below "older.UGX"
+    clickEntry(f.fileList1(), name);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Open... ") + name); // the file clicked
+    checkEveryControl(f, true);
 }
 
-void TestWindowLayout::visibleAtStartAndWithThePanel()
-{
-    WindowFixture f;
-    QWidget& window = f.start();
-    QCOMPARE(visibleControls(window),
-             (QStringList{"Dir1", "Drive1", "FileList1", "lblDir1", "lblDrive", "lblFileList1", "lblHelp"}));
-
-    testsupport::doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
-    testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
-    QCOMPARE(visibleControls(window),
-             (QStringList{"Dir1", "Drive1", "FileList1", "cmdOpenBack", "cmdOpenCancel", "cmdOpenOK",
-                          "lblDir1", "lblDrive", "lblFileList1", "lblHelp", "lblOpenFileName", "lblPointOpen",
-                          "picFileOpen"}));
-}
-
-void TestWindowLayout::captions()
-{
-    WindowFixture f;
-    QWidget& window = f.start();
-    QCOMPARE(window.windowTitle(), QStringLiteral("Open Upgrade File From..."));
-    QCOMPARE(f.control<QLabel>("lblHelp")->text(),
-             QStringLiteral("Browse to the upgrade file that you've saved and click on it.\n"
-                            "Once selected, click OK to start the upgrade process."));
-    const std::pair<const char*, const char*> texts[] = {
-        {"lblDrive", "Drive:"},
-        {"lblDir1", "Folder:"},
-        {"lblFileList1", "Upgrade File Name:"},
-        {"lblPointOpen", "Upgrade with this file..."},
-        {"lblOpenFileName", "lblFileName"},
-        {"lblSaveAs", "Save File As:"},
-    };
-    for (const auto& [name, text] : texts)
-        QCOMPARE(f.control<QLabel>(name)->text(), QString::fromLatin1(text));
-    const std::pair<const char*, const char*> buttons[] = {
-        {"cmdOpenOK", "OK"},
-        {"cmdOpenCancel", "Cancel"},
-        {"cmdOpenBack", "Return to List"},
-        {"cmdSaveAs", "OK"},
-        {"chkProp", "Ignore Associated Properties"},
-    };
-    for (const auto& [name, text] : buttons)
-        QCOMPARE(f.control<QAbstractButton>(name)->text(), QString::fromLatin1(text));
-    QCOMPARE(f.control<QLineEdit>("txtSaveAs")->text(), QString());
-}
-
-void TestWindowLayout::fonts()
-{
-    WindowFixture f;
-    QWidget& window = f.start();
-    // Each control in the font its definition names, or the window's.
-    const auto check = [](const QWidget* w, const runtime::Font& font) {
-        QVERIFY(w != nullptr);
-        QCOMPARE(w->font().family(), QString::fromLatin1(font.face));
-        QCOMPARE(w->font().pointSizeF(), font.points);
-        QCOMPARE(w->font().weight(), font.weight);
-        QCOMPARE(w->font().italic(), false);
-        QCOMPARE(w->font().underline(), false);
-    };
-    const auto& definition = frmFileDefinition();
-    QVERIFY(definition.font.face != nullptr);
-    check(&window, definition.font);
-    for (const auto& control : definition.controls)
-        check(f.control<QWidget>(control.name),
-              control.font.face != nullptr ? control.font : definition.font);
-    // Where the face is missing a sans-serif face stands in.
-    QCOMPARE(window.font().styleHint(), QFont::SansSerif);
-}
-
-void TestWindowLayout::windowFrameAndIcon()
+void TestQtWindow::windowFrameAndIcon()
 {
     WindowFixture f;
     QWidget& window = f.start();
@@ -166,7 +220,7 @@ void TestWindowLayout::windowFrameAndIcon()
     QVERIFY(qAbs(window.geometry().center().y() - screen.center().y()) <= 1);
 }
 
-void TestWindowLayout::firstFocusAndTabOrderInBothStates()
+void TestQtWindow::firstFocusAndTabOrderInBothStates()
 {
     WindowFixture f;
     f.start();
@@ -178,7 +232,7 @@ void TestWindowLayout::firstFocusAndTabOrderInBothStates()
     QVERIFY(f.panel()->isHidden());
     // Moving onto the only file with the keys selects it, a click as with the mouse.
     QTest::keyClick(f.fileList1(), Qt::Key_Down);
-    QVERIFY(f.panel()->isVisible());
+    QCOMPARE(f.form().windowTitle(), QStringLiteral("Open... older.UGX"));
     QCOMPARE(focusAfterTab(), f.dir1());
     QCOMPARE(focusAfterTab(), f.drive1());
     QCOMPARE(focusAfterTab(), static_cast<QWidget*>(f.panel()));
@@ -188,19 +242,23 @@ void TestWindowLayout::firstFocusAndTabOrderInBothStates()
     QCOMPARE(focusAfterTab(), f.fileList1());
 }
 
-void TestWindowLayout::panelButtonsAreWhatLiesOnTop()
+void TestQtWindow::panelButtonsAreWhatLiesOnTop()
 {
     WindowFixture f;
     QWidget& window = f.start();
-    testsupport::doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
-    testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
+    doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
+    clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
     QVERIFY(f.panel()->isVisible());
-
+    QCOMPARE(window.windowTitle(), QStringLiteral("Open... Orvalis.ugx")); // the file clicked
     // "OK" lies over the folder list, "Return to List" over the file list.
-    const QPoint okCentre(100 + 57 / 2, 160 + 17 / 2);
+    const auto centre = [&](const char* name) {
+        QWidget* button = f.pushButton(name);
+        return button->mapTo(&window, button->rect().center());
+    };
+    const QPoint okCentre = centre("cmdOpenOK");
     QVERIFY(f.dir1()->geometry().contains(okCentre));
     QCOMPARE(window.childAt(okCentre), f.pushButton("cmdOpenOK"));
-    const QPoint backCentre(224 + 77 / 2, 160 + 17 / 2);
+    const QPoint backCentre = centre("cmdOpenBack");
     QVERIFY(f.fileList1()->geometry().contains(backCentre));
     QCOMPARE(window.childAt(backCentre), f.pushButton("cmdOpenBack"));
 
@@ -210,12 +268,12 @@ void TestWindowLayout::panelButtonsAreWhatLiesOnTop()
     QVERIFY(f.panel()->isHidden());
 }
 
-void TestWindowLayout::enterPressesOnlyAFocusedButtonAndEscapeNothing()
+void TestQtWindow::enterPressesOnlyAFocusedButtonAndEscapeNothing()
 {
     WindowFixture f;
     QWidget& window = f.start();
-    testsupport::doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
-    testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
+    doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
+    clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
     QSignalSpy ok(f.pushButton("cmdOpenOK"), &QPushButton::clicked);
     QSignalSpy cancel(f.pushButton("cmdOpenCancel"), &QPushButton::clicked);
 
@@ -235,7 +293,7 @@ void TestWindowLayout::enterPressesOnlyAFocusedButtonAndEscapeNothing()
     QCOMPARE(window.windowTitle(), QStringLiteral("Open File From..."));
 }
 
-void TestWindowLayout::screenReadersSeeNamesRolesAndLabels()
+void TestQtWindow::screenReadersSeeNamesRolesAndLabels()
 {
     WindowFixture f;
     QWidget& window = f.start();
@@ -258,7 +316,7 @@ void TestWindowLayout::screenReadersSeeNamesRolesAndLabels()
     const int appRow = f.dir1()->currentRow();
     QAccessibleInterface* root = tree->child(0);
     QAccessibleInterface* app = tree->child(appRow);
-    QAccessibleInterface* downloads = tree->child(testsupport::rowOf(f.dir1(), QStringLiteral("downloads")));
+    QAccessibleInterface* downloads = tree->child(rowOf(f.dir1(), QStringLiteral("downloads")));
     QCOMPARE(root->role(), QAccessible::TreeItem);
     QCOMPARE(root->text(QAccessible::Description), QStringLiteral("open, level 1"));
     QCOMPARE(app->text(QAccessible::Name), QStringLiteral("app"));
@@ -280,18 +338,18 @@ void TestWindowLayout::screenReadersSeeNamesRolesAndLabels()
     // leaves the focus in the file list.
     QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(f.panel());
     QCOMPARE(panel->role(), QAccessible::Grouping);
-    testsupport::doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
+    doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
     QVERIFY(!downloads->isValid()); // the rows were replaced: what was said of them is void
     QCOMPARE(tree->child(appRow + 1)->text(QAccessible::Description),
              QStringLiteral("open, level %1").arg(appRow + 2));
     QVERIFY(panel->state().invisible);
-    testsupport::clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
+    clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
     QVERIFY(!panel->state().invisible);
     QCOMPARE(panel->text(QAccessible::Name), QStringLiteral("Upgrade with this file..."));
     QCOMPARE(QApplication::focusWidget(), f.fileList1());
 }
 
-void TestWindowLayout::focusShowsOnListsAndPanel()
+void TestQtWindow::focusShowsOnListsAndPanel()
 {
     WindowFixture f;
     f.start();
@@ -307,14 +365,14 @@ void TestWindowLayout::focusShowsOnListsAndPanel()
     QVERIFY(edge(file) != highlight);
 
     // The panel draws a focus rectangle inside its border while it has the focus.
-    testsupport::clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
+    clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
     f.panel()->setFocus();
     const QImage focused = f.panel()->grab().toImage();
     f.pushButton("cmdOpenOK")->setFocus();
     QVERIFY(f.panel()->grab().toImage() != focused);
 }
 
-void TestWindowLayout::colours()
+void TestQtWindow::colours()
 {
     WindowFixture f;
     f.start();
@@ -344,11 +402,11 @@ static bool loopEndsAfter(qt::Toolkit& toolkit, const std::function<void()>& act
     return toolkit.run() == 0 && guard.isActive();
 }
 
-void TestWindowLayout::theLoopEndsWhenTheWindowGoesByCancelOrTheTitleBar()
+void TestQtWindow::theLoopEndsWhenTheWindowGoesByCancelOrTheTitleBar()
 {
     WindowFixture f;
     f.start();
-    testsupport::clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
+    clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
     QVERIFY(loopEndsAfter(f.qt, [&] { QTest::mouseClick(f.pushButton("cmdOpenCancel"), Qt::LeftButton); }));
     QVERIFY(!f.form().isLoaded());
     f.start();
@@ -358,5 +416,5 @@ void TestWindowLayout::theLoopEndsWhenTheWindowGoesByCancelOrTheTitleBar()
     QCOMPARE(f.files.calls(testsupport::Op::CopyFile), 0);
 }
 
-QTEST_MAIN(TestWindowLayout)
-#include "test_window_layout.moc"
+QTEST_MAIN(TestQtWindow)
+#include "test_qt_window.moc"
