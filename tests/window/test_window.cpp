@@ -83,7 +83,10 @@ protected:
         testsupport::writeFile(app / "Orvalis.exe", "old executable\n");
         testsupport::writeFile(app / "readme.txt", "text\n");
         testsupport::writeFile(app / "older.UGX", "an older upgrade\n");
-        testsupport::writeFile(app / ".hidden.ugx", "a dot file\n");
+        // Hidden as each system hides a file: a dot file, or the hidden attribute on Windows.
+        const fs::path hidden = app / testsupport::hiddenName("hidden.ugx");
+        testsupport::writeFile(hidden, "a hidden file\n");
+        testsupport::hide(hidden);
         tmp.mkdir("app/folder.ugx");
         testsupport::writeFile(downloads / "Orvalis.ugx", "new executable\n");
         files.setAppFolder(text(app));
