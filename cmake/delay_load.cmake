@@ -32,7 +32,10 @@ function(orvalis_delay_load target name dll)
     file(WRITE ${def}.new "${text}")
     file(COPY_FILE ${def}.new ${def} ONLY_IF_DIFFERENT)
     if(NOT EXISTS ${library} OR ${def} IS_NEWER_THAN ${library})
-        execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --dllname ${dll} --output-delaylib ${library}
+        # Names relative to the folder: dlltool writes the library's name into its members'
+        # names and symbols, and a release must not depend on where it is built.
+        execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${name}.def --dllname ${dll}
+                                --output-delaylib lib${name}_delayed.a
                         WORKING_DIRECTORY ${folder} COMMAND_ERROR_IS_FATAL ANY)
     endif()
     add_library(${target} INTERFACE)
