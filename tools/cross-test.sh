@@ -69,7 +69,10 @@ status=0
 
 exe="$build_dir/app/orvalis-upgrade.exe"
 echo "== imports of $exe"
-dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+# Those loaded at their first call are not in the import table that objdump reads: their
+# names are those of the delay-loading import libraries the build made.
+dlls=$({ x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p'
+    sed -n 's/^LIBRARY //p' "$build_dir"/delay_load/*.def; } | tr 'A-Z' 'a-z' | sort -u)
 echo "$dlls" | tr '\n' ' '
 echo
 for dll in $dlls; do

@@ -49,6 +49,7 @@ Dialogs::Dialogs(std::chrono::milliseconds delay) : m_policy(delay) {}
 
 Dialogs::~Dialogs()
 {
+    delete m_closedBox.data();
     delete m_box.data();
 }
 
@@ -69,23 +70,32 @@ void Dialogs::msgBoxMeanwhile(const std::string& text, runtime::MsgKind kind,
 void Dialogs::showMessage(const std::string& text, runtime::MsgKind kind, QObject* watcher)
 {
     QWidget* parent = (m_window && m_window->isVisible()) ? m_window.data() : nullptr;
-    QMessageBox box(kind == runtime::MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Information,
-                    QApplication::applicationName(), DisplayText(text), QMessageBox::NoButton, parent);
-    box.setTextFormat(Qt::PlainText);
+    auto* box =
+        new QMessageBox(kind == runtime::MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Information,
+                        QApplication::applicationName(), DisplayText(text), QMessageBox::NoButton, parent);
+    box->setTextFormat(Qt::PlainText);
     // A button of our own: the box's standard OK button looks its picture up in the icon
     // theme, file by file, and shows none where the style says buttons have none.
-    auto* ok = new QPushButton(QMessageBox::tr("OK"), &box);
-    box.addButton(ok, QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
-    box.setEscapeButton(ok);
+    auto* ok = new QPushButton(QMessageBox::tr("OK"), box);
+    box->addButton(ok, QMessageBox::AcceptRole);
+    box->setDefaultButton(ok);
+    box->setEscapeButton(ok);
     // Wide enough for the whole caption, which a window manager would otherwise cut short.
-    const int wanted = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) + kTitleBarExtra;
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    const int wanted = QFontMetrics(box->font()).horizontalAdvance(box->windowTitle()) + kTitleBarExtra;
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
         grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
                       0, 1, grid->columnCount());
     if (watcher != nullptr)
-        box.installEventFilter(watcher);
-    box.exec();
+        box->installEventFilter(watcher);
+    box->exec();
+    if (watcher != nullptr)
+        box->removeEventFilter(watcher);
+    // Taking a box down costs a few milliseconds, which would come before whatever shows next
+    // (at the start, the window): a closed box goes when the event loop next runs, or with
+    // the box after it, or with these dialogs.
+    delete m_closedBox.data();
+    m_closedBox = box;
+    box->deleteLater();
 }
 
 void Dialogs::copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total)

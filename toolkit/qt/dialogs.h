@@ -54,7 +54,8 @@ private:
 
     runtime::CopyProgressPolicy m_policy;
     QPointer<QWidget> m_window;
-    QPointer<QWidget> m_box; ///< may go with the window it belongs to
+    QPointer<QWidget> m_box;       ///< may go with the window it belongs to
+    QPointer<QWidget> m_closedBox; ///< the message box closed last, until it is deleted
     QProgressBar* m_bar{nullptr};
     QLabel* m_label{nullptr};
     std::unique_ptr<InputBlocker> m_blocker;

@@ -51,8 +51,6 @@ Toolkit::Toolkit(int&, char**, const runtime::Program& program)
 {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);
-    // The lists' objects for screen readers are COM objects, handed over on this thread.
-    m_comReady = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     const auto face = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     m_classesReady = registerClass(Form::kClassName, face, program.iconResource) &&
                      registerClass(Panel::kClassName, nullptr, -1) &&
@@ -74,6 +72,13 @@ std::unique_ptr<runtime::Form> Toolkit::createForm(const runtime::FormDefinition
 {
     if (!m_classesReady)
         throw std::runtime_error("The system refused to register the program's window classes.");
+    // The lists' objects for screen readers are COM objects, handed over on this thread. COM
+    // (and ole32, loaded at its first call) is started with the first window, not before the
+    // start's warning box, which needs neither.
+    if (!m_comTried) {
+        m_comTried = true;
+        m_comReady = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    }
     return std::make_unique<Form>(*this, definition, actions);
 }
 

@@ -40,6 +40,7 @@ public:
 private:
     std::vector<Form*> m_loaded; ///< in the order they were shown last, latest at the back
     Dialogs m_dialogs;
+    bool m_comTried{false}; ///< COM started (or refused) on this thread, with the first window
     bool m_comReady{false};
     bool m_classesReady{false}; ///< every window class registered: windows can be made
 };

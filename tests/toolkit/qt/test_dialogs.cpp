@@ -1,5 +1,6 @@
 #include "toolkit/qt/dialogs.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <QAccessible>
@@ -54,6 +55,14 @@ void TestDialogs::messageBoxHasOkOnlyAndTheProgramsTitle()
         QCOMPARE(buttons, 1);
         QVERIFY(!buttonPicture);
     }
+    // Closed boxes are taken down once the event loop runs, none left behind.
+    const auto boxes = [] {
+        const auto widgets = QApplication::topLevelWidgets();
+        return std::count_if(widgets.begin(), widgets.end(),
+                             [](QWidget* widget) { return qobject_cast<QMessageBox*>(widget) != nullptr; });
+    };
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(boxes(), 0);
 }
 
 void TestDialogs::workGivenToTheBoxRunsOnceWhileItShows()
