@@ -254,14 +254,18 @@ TEST_F(WinServices, ACopyAppearsWholeWithProgressAndAsAPlainFile)
     EXPECT_EQ(readFile(at("Orvalis.ugx")), bytes);
     EXPECT_EQ(attributes("Orvalis.ugx") & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
     EXPECT_EQ(testsupport::listNames(tmp.path()), (std::vector<std::string>{"Orvalis.ugx", "saved"}));
-    // Copying, Saving and Checking in turn, each from 0 to the whole size.
+    // Copying, Saving and Checking in turn, Copying and Checking each from 0 to the whole size;
+    // the flush runs while the copy is checked, so Saving shows only as it starts.
     const std::uint64_t size = bytes.size();
-    ASSERT_GE(progress.size(), 6u);
+    ASSERT_GE(progress.size(), 5u);
     EXPECT_EQ(progress.front(), std::make_tuple(Stage::Copying, std::uint64_t{0}, size));
     EXPECT_EQ(progress.back(), std::make_tuple(Stage::Checking, size, size));
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(
+        std::count(progress.begin(), progress.end(), std::make_tuple(Stage::Saving, std::uint64_t{0}, size)),
+        1);
     // A stage that takes long is reported again every few hundredths of a second, moved or not.
-    for (const Stage stage : {Stage::Copying, Stage::Saving, Stage::Checking}) {
+    for (const Stage stage : {Stage::Copying, Stage::Checking}) {
         EXPECT_GE(
             std::count(progress.begin(), progress.end(), std::make_tuple(stage, std::uint64_t{0}, size)), 1);
         EXPECT_GE(std::count(progress.begin(), progress.end(), std::make_tuple(stage, size, size)), 1);
