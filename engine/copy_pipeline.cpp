@@ -265,7 +265,7 @@ void copy(runtime::FileServices& files, const std::string& from, const std::stri
                            target->writeAt(plan.offset(index), buffers.first(), padded);
                            const std::uint64_t now = written.fetch_add(bytes) + bytes;
                            if (options.flushEvery > 0 && now < plan.total && !flushing.exchange(true)) {
-                               if (now - flushedUpTo >= options.flushEvery) {
+                               if (now >= flushedUpTo + options.flushEvery) { // another may have flushed more
                                    target->flush();
                                    flushedUpTo = now;
                                }
