@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -81,115 +82,158 @@ private:
     std::unique_ptr<AlignedBuffer> m_first, m_second;
 };
 
-// Runs one pass over the chunks of `plan`: `work(index, buffers)` for each, on up to
-// `options.workers` threads at once, thread i with `memory[i]`, while the calling thread
-// reports `stage` every `options.reportEvery`. The first failure stops the pass and is
-// thrown here, once every thread has stopped; so is one thrown by the progress callback.
-template <typename Work>
-void runPass(const Plan& plan, CopyStage stage, const runtime::CopyProgress& progress,
-             const CopyOptions& options, std::vector<Buffers>& memory, Work work)
-{
-    using Clock = std::chrono::steady_clock;
-    const std::size_t count = plan.count();
-    // A chunk done touches only the atomics: no lock and no wake-up per chunk, which cost a
-    // round trip through the system where its locks are not the processor's own.
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::uint64_t> done{0};
-    std::atomic<bool> stop{false};
-    std::mutex mutex;
-    std::condition_variable changed;
-    unsigned running = 0; // guarded by `mutex`, as is `error`
-    std::exception_ptr error;
+// One pass over a file's chunks: `work(index, buffers)` does chunk `index` and gives the
+// bytes it counts for in the progress.
+struct Pass {
+    std::size_t count;
+    std::function<std::uint64_t(std::size_t index, Buffers& buffers)> work;
+};
 
-    const auto finishChunk = [&](std::size_t bytes) {
-        done.fetch_add(bytes, std::memory_order_relaxed);
-    };
-    const auto crew = [&](std::size_t slot) {
+// The threads of a copy, started once and given each pass in turn, since starting a thread
+// costs tens of milliseconds on some systems. Thread i works with `memory[i]`; the thread
+// that makes the crew only waits and reports progress, so that the window is still drawn.
+class Crew {
+public:
+    Crew(std::vector<Buffers>& memory, unsigned wanted) : m_memory(memory)
+    {
+        m_threads.reserve(wanted);
+        for (unsigned i = 0; i < wanted; ++i) {
+            try {
+                m_threads.emplace_back([this, i] { serve(i); });
+            } catch (const std::system_error&) {
+                break; // as many as the system gives, or none
+            }
+        }
+    }
+    ~Crew()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_quit = true;
+        }
+        m_start.notify_all();
+        m_threads.clear();
+    }
+    Crew(const Crew&) = delete;
+    Crew& operator=(const Crew&) = delete;
+
+    // Runs `pass` to its end, calling `report(bytes done)` every `every` meanwhile. The first
+    // failure stops the pass and is thrown here once every thread has stopped; so is one
+    // thrown by `report`.
+    template <typename Report> void run(const Pass& pass, std::chrono::milliseconds every, Report report)
+    {
+        if (m_threads.empty()) {
+            std::uint64_t done = 0;
+            for (std::size_t index = 0; index < pass.count; ++index) {
+                done += pass.work(index, m_memory.front());
+                report(done);
+            }
+            return;
+        }
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_pass = &pass;
+            m_next = 0;
+            m_done = 0;
+            m_stop = false;
+            m_error = nullptr;
+            m_running = static_cast<unsigned>(m_threads.size());
+            ++m_generation;
+        }
+        m_start.notify_all();
+        std::unique_lock<std::mutex> lock(m_mutex);
         try {
-            Buffers& buffers = memory[slot];
-            while (!stop.load(std::memory_order_relaxed)) {
-                const std::size_t index = next.fetch_add(1);
-                if (index >= count)
+            for (;;) {
+                m_finished.wait_for(lock, std::max(every, std::chrono::milliseconds{1}),
+                                    [&] { return m_running == 0; });
+                if (m_running == 0)
                     break;
-                work(index, buffers);
-                finishChunk(plan.bytes(index));
+                const std::uint64_t bytes = m_done.load(std::memory_order_relaxed);
+                lock.unlock();
+                report(bytes);
+                lock.lock();
             }
         } catch (...) {
-            const std::lock_guard<std::mutex> lock(mutex);
-            if (!error)
-                error = std::current_exception();
-            stop = true;
+            if (!lock.owns_lock())
+                lock.lock();
+            m_stop = true;
+            m_finished.wait(lock, [&] { return m_running == 0; });
+            throw;
         }
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            --running;
-        }
-        changed.notify_all();
-    };
+        if (m_error)
+            std::rethrow_exception(m_error);
+    }
 
+private:
+    void serve(std::size_t slot)
+    {
+        std::uint64_t seen = 0;
+        for (;;) {
+            const Pass* pass = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_start.wait(lock, [&] { return m_quit || m_generation != seen; });
+                if (m_quit)
+                    return;
+                seen = m_generation;
+                pass = m_pass;
+            }
+            // A chunk done touches only the atomics: no lock and no wake-up per chunk, which
+            // cost a round trip through the system where its locks are not the processor's own.
+            try {
+                while (!m_stop.load(std::memory_order_relaxed)) {
+                    const std::size_t index = m_next.fetch_add(1);
+                    if (index >= pass->count)
+                        break;
+                    m_done.fetch_add(pass->work(index, m_memory[slot]), std::memory_order_relaxed);
+                }
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                if (!m_error)
+                    m_error = std::current_exception();
+                m_stop = true;
+            }
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                --m_running;
+            }
+            m_finished.notify_all();
+        }
+    }
+
+    std::vector<Buffers>& m_memory;
+    std::mutex m_mutex;
+    std::condition_variable m_start, m_finished;
+    // Guarded by m_mutex:
+    const Pass* m_pass{nullptr};
+    std::uint64_t m_generation{0};
+    unsigned m_running{0};
+    bool m_quit{false};
+    std::exception_ptr m_error;
+    // Shared by the threads at work:
+    std::atomic<std::size_t> m_next{0};
+    std::atomic<std::uint64_t> m_done{0};
+    std::atomic<bool> m_stop{false};
+    std::vector<std::jthread> m_threads; // last: stopped before the rest goes
+};
+
+// Runs `pass` on `crew` as `stage` of a copy of `total` bytes, reported at its start, every
+// `options.reportEvery` and at its end.
+void runStage(Crew& crew, const Pass& pass, CopyStage stage, std::uint64_t total,
+              const runtime::CopyProgress& progress, const CopyOptions& options)
+{
+    using Clock = std::chrono::steady_clock;
     if (progress)
-        progress(stage, 0, plan.total);
+        progress(stage, 0, total);
     auto reported = Clock::now();
-    const auto report = [&](std::uint64_t bytes) {
+    crew.run(pass, options.reportEvery, [&](std::uint64_t bytes) {
         if (progress && Clock::now() - reported >= options.reportEvery) {
-            progress(stage, bytes, plan.total);
+            progress(stage, bytes, total);
             reported = Clock::now();
         }
-    };
-
-    // Stops and waits for the threads however this pass ends.
-    struct Crew {
-        std::atomic<bool>& stop;
-        std::vector<std::jthread> threads;
-        ~Crew()
-        {
-            stop = true;
-            threads.clear();
-        }
-    } threads{stop, {}};
-    const unsigned wanted =
-        static_cast<unsigned>(std::min<std::size_t>({options.workers, count, memory.size()}));
-    threads.threads.reserve(wanted);
-    for (unsigned i = 0; i < wanted; ++i) {
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            ++running;
-        }
-        try {
-            threads.threads.emplace_back(crew, std::size_t{i});
-        } catch (const std::system_error&) {
-            const std::lock_guard<std::mutex> lock(mutex);
-            --running;
-            break; // as many as the system gives, or none
-        }
-    }
-
-    if (threads.threads.empty()) {
-        if (count > 0) {
-            Buffers& buffers = memory.front();
-            for (std::size_t index = 0; index < count; ++index) {
-                work(index, buffers);
-                finishChunk(plan.bytes(index));
-                report(done.load());
-            }
-        }
-    } else {
-        std::unique_lock<std::mutex> lock(mutex);
-        for (;;) {
-            changed.wait_for(lock, std::max(options.reportEvery, std::chrono::milliseconds{1}),
-                             [&] { return running == 0; });
-            if (running == 0)
-                break;
-            const std::uint64_t bytes = done.load();
-            lock.unlock();
-            report(bytes);
-            lock.lock();
-        }
-        if (error)
-            std::rethrow_exception(error);
-    }
+    });
     if (progress)
-        progress(stage, plan.total, plan.total);
+        progress(stage, total, total);
 }
 
 // The whole copy; CopyAndCheck turns what the standard library throws into failures.
@@ -205,45 +249,82 @@ void copy(runtime::FileServices& files, const std::string& from, const std::stri
     memory.reserve(std::max(options.workers, 1u));
     for (unsigned i = 0; i < std::max(options.workers, 1u); ++i)
         memory.emplace_back(plan);
+    Crew crew(memory, static_cast<unsigned>(std::min<std::size_t>(options.workers, plan.count())));
 
-    runPass(plan, CopyStage::Copying, progress, options, memory, [&](std::size_t index, Buffers& buffers) {
-        const std::size_t bytes = plan.bytes(index), padded = plan.padded(index);
-        // Asking for the padding too tells a source that grew.
-        if (source->readAt(plan.offset(index), buffers.first(), padded) != bytes)
-            throw Failure(runtime::kPathFileAccessError);
-        std::memset(buffers.first() + bytes, 0, padded - bytes);
-        target->writeAt(plan.offset(index), buffers.first(), padded);
-    });
+    // What is written is flushed as the copy goes, by whichever thread finds enough of it
+    // unflushed while no other flushes, so that the flush at the end has little left to do.
+    std::atomic<std::uint64_t> written{0};
+    std::uint64_t flushedUpTo = 0; // guarded by `flushing`
+    std::atomic<bool> flushing{false};
+    const Pass copying{plan.count(), [&](std::size_t index, Buffers& buffers) -> std::uint64_t {
+                           const std::size_t bytes = plan.bytes(index), padded = plan.padded(index);
+                           // Asking for the padding too tells a source that grew.
+                           if (source->readAt(plan.offset(index), buffers.first(), padded) != bytes)
+                               throw Failure(runtime::kPathFileAccessError);
+                           std::memset(buffers.first() + bytes, 0, padded - bytes);
+                           target->writeAt(plan.offset(index), buffers.first(), padded);
+                           const std::uint64_t now = written.fetch_add(bytes) + bytes;
+                           if (options.flushEvery > 0 && now < plan.total && !flushing.exchange(true)) {
+                               if (now >= flushedUpTo + options.flushEvery) { // another may have flushed more
+                                   target->flush();
+                                   flushedUpTo = now;
+                               }
+                               flushing = false;
+                           }
+                           return bytes;
+                       }};
+    runStage(crew, copying, CopyStage::Copying, plan.total, progress, options);
 
-    // The flush as a pass of one chunk, on a thread, so that the window is still drawn while
-    // the disk takes its time.
-    const Plan whole{plan.total, roundUp(std::max<std::uint64_t>(plan.total, 1), align), align};
     const auto save = [&] {
         target->setLength(plan.total);
         target->flush();
         target->dropCache();
     };
-    if (plan.total == 0) {
-        if (progress)
-            progress(CopyStage::Saving, 0, 0);
-        save();
-        if (progress)
-            progress(CopyStage::Saving, 0, 0);
-    } else {
-        runPass(whole, CopyStage::Saving, progress, options, memory, [&](std::size_t, Buffers&) { save(); });
-    }
-
-    // The stamp is the cheap first test; what it cannot tell (a write through a shared
-    // mapping, a file system that keeps coarse times), reading the source again does.
-    if (source->stamp() != before)
-        throw Failure(runtime::kPathFileAccessError);
-    runPass(plan, CopyStage::Checking, progress, options, memory, [&](std::size_t index, Buffers& buffers) {
+    // Each chunk of the copy and of the source read once more and compared.
+    const auto check = [&](std::size_t index, Buffers& buffers) -> std::uint64_t {
         const std::size_t bytes = plan.bytes(index), padded = plan.padded(index);
         if (source->readAt(plan.offset(index), buffers.first(), padded) != bytes ||
             target->readAt(plan.offset(index), buffers.second(), padded) != bytes ||
             std::memcmp(buffers.first(), buffers.second(), bytes) != 0)
             throw Failure(runtime::kPathFileAccessError);
-    });
+        return bytes;
+    };
+    // The stamp is the cheap first test; what it cannot tell (a write through a shared
+    // mapping, a file system that keeps coarse times), reading the source again does.
+    const auto unchanged = [&] {
+        if (source->stamp() != before)
+            throw Failure(runtime::kPathFileAccessError);
+    };
+    if (target->checkAfterFlush()) {
+        // The flush as a pass of one chunk, on a thread, so that the window is still drawn
+        // while the disk takes its time.
+        runStage(crew,
+                 Pass{1,
+                      [&](std::size_t, Buffers&) -> std::uint64_t {
+                          save();
+                          return 0;
+                      }},
+                 CopyStage::Saving, plan.total, progress, options);
+        unchanged();
+        runStage(crew, Pass{plan.count(), check}, CopyStage::Checking, plan.total, progress, options);
+    } else {
+        // The check reads the same bytes during the flush as after it: the flush is the first
+        // chunk of the check's pass, taken by one thread while the others compare.
+        if (progress)
+            progress(CopyStage::Saving, 0, plan.total);
+        target->setLength(plan.total);
+        unchanged();
+        runStage(crew,
+                 Pass{plan.count() + 1,
+                      [&](std::size_t index, Buffers& buffers) -> std::uint64_t {
+                          if (index > 0)
+                              return check(index - 1, buffers);
+                          target->flush();
+                          target->dropCache();
+                          return 0;
+                      }},
+                 CopyStage::Checking, plan.total, progress, options);
+    }
     if (source->stamp() != before || target->stamp().size != plan.total)
         throw Failure(runtime::kPathFileAccessError);
     target->name();

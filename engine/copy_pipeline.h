@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace engine {
@@ -13,6 +14,7 @@ struct CopyOptions {
     unsigned workers{4};                       ///< chunks in flight at once; 0 copies in the calling thread
     std::size_t chunkSize{4u << 20};           ///< bytes per chunk; rounded up to the files' alignment
     std::chrono::milliseconds reportEvery{40}; ///< how often a long stage is reported
+    std::uint64_t flushEvery{64u << 20}; ///< bytes written between flushes during the copy; 0 flushes once
 };
 
 /// Copies the regular file `from` to `to`, which must not exist, through the file services'

@@ -77,6 +77,11 @@ public:
     /// where there is one. Nothing where reads go to the device anyway or it cannot be done.
     virtual void dropCache() = 0;
 
+    /// Whether reading the copy back must wait for the end of flush() and dropCache() to read
+    /// what is on the disk. False where the check reads the same bytes during the flush as
+    /// after it, and may then run while the flush does.
+    virtual bool checkAfterFlush() const { return true; }
+
     /// Gives the complete file its name; never replaces a file (58 when the name is taken).
     virtual void name() = 0;
 };

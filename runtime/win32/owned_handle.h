@@ -18,16 +18,28 @@ namespace runtime {
 template <BOOL(WINAPI* Close)(HANDLE)> class Owned {
 public:
     explicit Owned(HANDLE h) : m_handle(h) {}
-    ~Owned()
+    ~Owned() { reset(); }
+    Owned(Owned&& other) noexcept : m_handle(other.release()) {}
+    Owned& operator=(Owned&& other) noexcept
     {
-        if (valid())
-            Close(m_handle);
+        if (this != &other) {
+            reset();
+            m_handle = other.release();
+        }
+        return *this;
     }
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
     HANDLE get() const { return m_handle; }
     /// Gives the handle up without closing it.
     HANDLE release() { return std::exchange(m_handle, nullptr); }
+    /// Closes the handle now.
+    void reset()
+    {
+        if (valid())
+            Close(m_handle);
+        m_handle = nullptr;
+    }
     bool valid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
 
 private:

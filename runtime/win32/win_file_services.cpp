@@ -179,18 +179,10 @@ HANDLE openBlockFile(const std::wstring& path, DWORD access, DWORD share, DWORD 
 // it as each transfer begins, and it is closed when the thread ends.
 HANDLE threadEvent()
 {
-    struct Event {
-        HANDLE h{nullptr};
-        ~Event()
-        {
-            if (h != nullptr)
-                ::CloseHandle(h);
-        }
-    };
-    thread_local Event event;
-    if (event.h == nullptr && (event.h = ::CreateEventW(nullptr, TRUE, FALSE, nullptr)) == nullptr)
+    thread_local Handle event(nullptr);
+    if (!event.valid() && !(event = Handle(::CreateEventW(nullptr, TRUE, FALSE, nullptr))).valid())
         throwLastError();
-    return event.h;
+    return event.get();
 }
 
 // One transfer at `offset` on an overlapped handle, waited for: the calling thread's own,
@@ -234,7 +226,7 @@ std::size_t readBlocks(HANDLE file, std::uint64_t offset, char* buffer, std::siz
 
 class WinSource : public BlockFile {
 public:
-    explicit WinSource(HANDLE file) : m_file(file) {}
+    explicit WinSource(Handle file) : m_file(std::move(file)) {}
     std::size_t alignment() const override { return kSectorAlignment; }
     FileStamp stamp() override { return stampOf(m_file.get()); }
     std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
@@ -250,13 +242,12 @@ private:
 // over another file.
 class WinCopy : public CopyTarget {
 public:
-    WinCopy(HANDLE file, std::wstring part, std::wstring target)
-        : m_file(file), m_part(std::move(part)), m_target(std::move(target))
+    WinCopy(Handle file, std::wstring part, std::wstring target)
+        : m_file(std::move(file)), m_part(std::move(part)), m_target(std::move(target))
     {}
     ~WinCopy() override
     {
-        if (m_file)
-            ::CloseHandle(m_file);
+        m_file.reset(); // closed first: an open file cannot be removed
         if (!m_named)
             removeQuietly(m_part);
     }
@@ -264,16 +255,16 @@ public:
     WinCopy& operator=(const WinCopy&) = delete;
 
     std::size_t alignment() const override { return kSectorAlignment; }
-    FileStamp stamp() override { return stampOf(m_file); }
+    FileStamp stamp() override { return stampOf(m_file.get()); }
     std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
     {
-        return readBlocks(m_file, offset, buffer, size);
+        return readBlocks(m_file.get(), offset, buffer, size);
     }
     void writeAt(std::uint64_t offset, const char* data, std::size_t size) override
     {
         for (std::size_t put = 0; put < size;) {
             const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - put, 1u << 30));
-            const DWORD n = transfer(m_file, true, offset + put, const_cast<char*>(data + put), want);
+            const DWORD n = transfer(m_file.get(), true, offset + put, const_cast<char*>(data + put), want);
             if (n == 0)
                 throw Failure(kDiskFull);
             put += n;
@@ -283,27 +274,29 @@ public:
     {
         LARGE_INTEGER at{};
         at.QuadPart = static_cast<LONGLONG>(length);
-        if (!::SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_file))
+        if (!::SetFilePointerEx(m_file.get(), at, nullptr, FILE_BEGIN) || !::SetEndOfFile(m_file.get()))
             throwLastError();
     }
     void flush() override
     {
-        if (!::FlushFileBuffers(m_file))
+        if (!::FlushFileBuffers(m_file.get()))
             throwLastError();
     }
     void dropCache() override {} // unbuffered, or no way to ask
+    // Written through to the disk and read back past the cache, or through the cache and
+    // read back from it: either way the same bytes while the flush runs as after it.
+    bool checkAfterFlush() const override { return false; }
     void name() override
     {
         // Closed first: a file open without sharing cannot be renamed.
-        ::CloseHandle(m_file);
-        m_file = nullptr;
+        m_file.reset();
         if (!::MoveFileExW(m_part.c_str(), m_target.c_str(), MOVEFILE_WRITE_THROUGH))
             throwLastError();
         m_named = true;
     }
 
 private:
-    HANDLE m_file;
+    Handle m_file;
     std::wstring m_part;
     std::wstring m_target;
     bool m_named{false};
@@ -617,25 +610,24 @@ std::unique_ptr<BlockFile> WinFileServices::openToCopy(const std::string& path)
     const std::wstring source = winPath(path);
     if (attributesOf(source) & FILE_ATTRIBUTE_DIRECTORY)
         throw Failure(kPathFileAccessError); // only files are copied
-    const HANDLE file =
-        openBlockFile(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
-    if (file == INVALID_HANDLE_VALUE)
+    Handle file(openBlockFile(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
+    if (!file.valid())
         throwLastError();
-    return std::make_unique<WinSource>(file);
+    return std::make_unique<WinSource>(std::move(file));
 }
 
 std::unique_ptr<CopyTarget> WinFileServices::createCopy(const std::string& to, const std::string& partPath)
 {
     std::wstring part = winPath(partPath), target = winPath(to);
-    const HANDLE file = openBlockFile(part, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH);
-    if (file == INVALID_HANDLE_VALUE)
+    Handle file(openBlockFile(part, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH));
+    if (!file.valid())
         throwLastError(); // an existing part file is not ours to remove
     try {
-        return std::make_unique<WinCopy>(file, part, std::move(target));
+        return std::make_unique<WinCopy>(std::move(file), part, std::move(target));
     } catch (...) {
-        ::CloseHandle(file);
+        file.reset();
         removeQuietly(part);
         throw;
     }

@@ -29,6 +29,7 @@ engine::CopyOptions options(unsigned workers, std::size_t chunk)
     o.workers = workers;
     o.chunkSize = chunk;
     o.reportEvery = std::chrono::milliseconds{1}; // reports while the threads are at work too
+    o.flushEvery = 2 * chunk;                     // flushes while the copy goes on too
     return o;
 }
 

@@ -31,6 +31,14 @@ using Names = std::vector<std::string>;
 
 namespace {
 
+// Windows flushes while the copy is checked (the check reads the same bytes either way), so
+// its Saving stage is only begun before Checking starts; elsewhere the flush ends first.
+#ifdef _WIN32
+constexpr bool kFlushesWhileChecking = true;
+#else
+constexpr bool kFlushesWhileChecking = false;
+#endif
+
 constexpr int kFileMask = 39; // read-only, hidden, system and archive: any file, no folder
 
 bool writable(const fs::path& p)
@@ -226,13 +234,15 @@ TEST_F(FileServices, ACopyAppearsWholeAsAPlainFileWithEachStageReportedInTurn)
             if (i == 0 || std::get<0>(seen[i - 1]) != stage) {
                 EXPECT_EQ(done, 0u);
                 EXPECT_TRUE(i == 0 || std::get<0>(seen[i - 1]) < stage);
-                EXPECT_TRUE(i == 0 || std::get<1>(seen[i - 1]) == bytes.size());
+                const bool onlyBegun =
+                    i > 0 && kFlushesWhileChecking && std::get<0>(seen[i - 1]) == CopyStage::Saving;
+                EXPECT_TRUE(i == 0 || std::get<1>(seen[i - 1]) == (onlyBegun ? 0u : bytes.size()));
             } else {
                 EXPECT_LE(std::get<1>(seen[i - 1]), done);
             }
         }
         EXPECT_GE(reports[CopyStage::Copying], 3);
-        EXPECT_GE(reports[CopyStage::Saving], 2);
+        EXPECT_GE(reports[CopyStage::Saving], kFlushesWhileChecking ? 1 : 2);
         EXPECT_GE(reports[CopyStage::Checking], 2);
         ASSERT_FALSE(seen.empty());
         EXPECT_EQ(seen.back(), std::make_tuple(CopyStage::Checking, bytes.size(), bytes.size()));

@@ -45,6 +45,7 @@ public:
         m_real->flush();
     }
     void dropCache() override { m_real->dropCache(); }
+    bool checkAfterFlush() const override { return m_real->checkAfterFlush(); }
     void name() override
     {
         step();
