@@ -186,30 +186,28 @@ std::string PosixFileServices::driveCurrentFolder(const Drive& drive)
 
 namespace {
 
-constexpr unsigned char kDir = DT_DIR, kReg = DT_REG, kUnknown = DT_UNKNOWN;
-
-struct RawEntry {
-    std::string name;
-    unsigned char type; // DT_DIR, DT_REG, or what readdir said when it needs a closer look
-};
+// What a look at an entry found: a folder, a regular file, or neither (left out).
+enum class Kind : unsigned char { Folder, File, Neither };
 
 // Below this many entries to look at, starting threads costs more than it saves.
 constexpr std::size_t kStatsPerThread = 64;
 constexpr std::size_t kMostThreads = 4;
 
 // Gives each link, and each entry whose kind readdir did not tell, the kind of what it
-// leads to: DT_DIR, DT_REG or DT_UNKNOWN (left out). One look per entry; on network and
-// FUSE file systems each look waits for a reply, so a few threads take slices of them.
-void resolveKinds(int dirFd, std::vector<RawEntry>& raw, const std::vector<std::size_t>& unknown)
+// leads to. One look per entry; on network and FUSE file systems each look waits for a
+// reply, so a few threads take slices of them.
+std::vector<Kind> resolveKinds(int dirFd, const std::vector<FolderEntry>& entries,
+                               const std::vector<std::size_t>& unknown)
 {
+    std::vector<Kind> kinds(unknown.size(), Kind::Neither);
     const auto look = [&](std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
-            RawEntry& e = raw[unknown[i]];
             struct stat st {};
-            if (::fstatat(dirFd, e.name.c_str(), &st, 0) != 0)
-                e.type = kUnknown; // a dangling link leads nowhere the lists could go
-            else
-                e.type = S_ISDIR(st.st_mode) ? kDir : S_ISREG(st.st_mode) ? kReg : kUnknown;
+            // A dangling link leads nowhere the lists could go: it stays Neither.
+            if (::fstatat(dirFd, entries[unknown[i]].name.c_str(), &st, 0) == 0)
+                kinds[i] = S_ISDIR(st.st_mode)   ? Kind::Folder
+                           : S_ISREG(st.st_mode) ? Kind::File
+                                                 : Kind::Neither;
         }
     };
     const std::size_t threads = std::min(kMostThreads, unknown.size() / kStatsPerThread);
@@ -225,6 +223,7 @@ void resolveKinds(int dirFd, std::vector<RawEntry>& raw, const std::vector<std::
         }
     }
     look(done, unknown.size());
+    return kinds;
 }
 
 } // namespace
@@ -244,33 +243,51 @@ std::vector<FolderEntry> PosixFileServices::readFolder(const std::string& folder
             throw Failure(kPathNotFound);
         throwErrno(errno, folder);
     }
-    std::vector<RawEntry> raw;
+    // Each entry goes straight into the result, made once: a folder of many thousands spends
+    // most of its time on the memory its names take.
+    std::vector<FolderEntry> entries;
     std::vector<std::size_t> unknown; // links, and entries of a kind readdir did not report
     errno = 0;
     while (const dirent* e = ::readdir(dir.get())) {
-        std::string name(e->d_name);
-        if (name == "." || name == "..")
+        const char* name = e->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+            errno = 0;
             continue;
+        }
         // The entry type from readdir is enough for most entries; only links and file
         // systems that do not report a type need a look at the entry itself.
-        const unsigned char type = m_options.useEntryTypes ? e->d_type : kUnknown;
+        const unsigned char type =
+            m_options.useEntryTypes ? e->d_type : static_cast<unsigned char>(DT_UNKNOWN);
         if (type == DT_LNK || type == DT_UNKNOWN)
-            unknown.push_back(raw.size());
-        raw.push_back({std::move(name), type});
+            unknown.push_back(entries.size());
+        else if (type != DT_DIR && type != DT_REG) {
+            errno = 0;
+            continue;
+        }
+        entries.push_back({name, type == DT_DIR, name[0] == '.'});
         errno = 0;
     }
     const int err = errno;
     if (err != 0)
         throwErrno(err, folder);
-    resolveKinds(::dirfd(dir.get()), raw, unknown);
-    std::vector<FolderEntry> entries;
-    entries.reserve(raw.size());
-    for (RawEntry& e : raw) {
-        if (e.type == DT_DIR || e.type == DT_REG) {
-            const bool hidden = e.name[0] == '.';
-            entries.push_back({std::move(e.name), e.type == DT_DIR, hidden});
-        }
+    if (unknown.empty())
+        return entries;
+    const std::vector<Kind> kinds = resolveKinds(::dirfd(dir.get()), entries, unknown);
+    // Those that lead to neither a folder nor a regular file go; the rest keep their order.
+    std::vector<bool> neither(entries.size(), false);
+    for (std::size_t i = 0; i < unknown.size(); ++i) {
+        entries[unknown[i]].folder = kinds[i] == Kind::Folder;
+        neither[unknown[i]] = kinds[i] == Kind::Neither;
     }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (neither[i])
+            continue;
+        if (kept != i)
+            entries[kept] = std::move(entries[i]);
+        ++kept;
+    }
+    entries.resize(kept);
     return entries;
 }
 
