@@ -1,6 +1,7 @@
 // The least a Win32 program can do to look like the tool at its start: the same warning box
 // by MessageBoxW, then an empty window of the tool's client size, centred. The start rows of
-// bench/run-wine measure the tool against this.
+// bench/run-wine measure the tool against this. Built a second time with the tool's icon and
+// manifest (baseline_window_win.rc, ORVALIS_FLOOR_ICON), its window then carrying that icon.
 
 #include <windows.h>
 
@@ -28,6 +29,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     wc.lpfnWndProc = windowProc;
     wc.hInstance = instance;
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+#ifdef ORVALIS_FLOOR_ICON
+    wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(ORVALIS_FLOOR_ICON));
+#endif
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = L"BaselineWindow";
     ::RegisterClassW(&wc);

@@ -15,20 +15,29 @@ thread_local HICON t_titleIcon = nullptr;
 // The box about to open, or open, on this thread, and the work to run once it shows.
 thread_local HWND t_box = nullptr;
 thread_local runtime::Meanwhile* t_work = nullptr;
+// The hook that finds the box, until it has found it.
+thread_local HHOOK t_hook = nullptr;
 
 // The system's boxes carry no icon in their title bar; the program's goes there as its
-// windows have it, as soon as the box is made.
+// windows have it, as soon as the box is made. Then the hook goes: every window made on the
+// thread would call it (the box's controls, the window built while the box shows), and under
+// Wine each call is a round trip to its server.
 LRESULT CALLBACK watchBox(int code, WPARAM wParam, LPARAM lParam)
 {
+    bool found = false;
     if (code == HCBT_CREATEWND && t_box == nullptr) {
         const auto* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
         if (create->lpcs->lpszClass == MAKEINTRESOURCEW(32770)) {
             t_box = reinterpret_cast<HWND>(wParam);
+            found = true;
             if (t_titleIcon != nullptr)
                 ::SendMessageW(t_box, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(t_titleIcon));
         }
     }
-    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    const LRESULT result = ::CallNextHookEx(nullptr, code, wParam, lParam);
+    if (found && t_hook != nullptr)
+        ::UnhookWindowsHookEx(std::exchange(t_hook, nullptr));
+    return result;
 }
 
 thread_local bool t_boxSeen = false;
@@ -48,8 +57,9 @@ void CALLBACK runOnceTheBoxShows(HWND, UINT, UINT_PTR timer, DWORD)
 
 } // namespace
 
-Dialogs::Dialogs(const runtime::Program& program, std::function<HWND()> owner)
-    : m_title(widen(program.title)), m_owner(std::move(owner))
+Dialogs::Dialogs(const runtime::Program& program, std::function<HWND()> owner,
+                 std::function<bool()> windowsReady)
+    : m_title(widen(program.title)), m_owner(std::move(owner)), m_windowsReady(std::move(windowsReady))
 {
     if (program.iconResource != 0)
         m_icon = static_cast<HICON>(
@@ -90,17 +100,16 @@ void Dialogs::showMessage(const std::string& text, runtime::MsgKind kind, runtim
     t_box = nullptr;
     t_boxSeen = false;
     t_work = work;
-    HHOOK hook = nullptr;
     if (m_icon != nullptr || work != nullptr)
-        hook = ::SetWindowsHookExW(WH_CBT, watchBox, nullptr, ::GetCurrentThreadId());
+        t_hook = ::SetWindowsHookExW(WH_CBT, watchBox, nullptr, ::GetCurrentThreadId());
     UINT_PTR timer = 0;
     if (work != nullptr)
         timer = ::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, runOnceTheBoxShows);
     ::MessageBoxIndirectW(&box);
     if (timer != 0)
         ::KillTimer(nullptr, timer);
-    if (hook != nullptr)
-        ::UnhookWindowsHookEx(hook);
+    if (t_hook != nullptr) // no box was made
+        ::UnhookWindowsHookEx(std::exchange(t_hook, nullptr));
     t_titleIcon = nullptr;
     t_box = nullptr;
     t_work = nullptr;
@@ -109,9 +118,10 @@ void Dialogs::showMessage(const std::string& text, runtime::MsgKind kind, runtim
 void Dialogs::copyProgress(runtime::CopyStage stage, std::uint64_t done, std::uint64_t total)
 {
     if (const auto view = m_policy.report(stage, done, total, runtime::CopyProgressPolicy::Clock::now())) {
-        if (!m_progress)
+        if (!m_progress && m_windowsReady())
             m_progress = std::make_unique<CopyProgress>(m_title, m_owner ? m_owner() : nullptr);
-        m_progress->show(*view);
+        if (m_progress)
+            m_progress->show(*view);
     }
     CopyProgress::pumpWithoutInput();
 }

@@ -21,7 +21,9 @@ public:
     /// `owner` answers the window the boxes open over, or null before one is shown. Every
     /// box has the program's title as its caption and, where the executable has it, its icon
     /// in the title bar, and the system's warning or information picture in its body.
-    Dialogs(const runtime::Program& program, std::function<HWND()> owner);
+    /// `windowsReady` is asked before the progress window is made: true once the program's
+    /// window classes are registered.
+    Dialogs(const runtime::Program& program, std::function<HWND()> owner, std::function<bool()> windowsReady);
     ~Dialogs() override;
 
     void msgBox(const std::string& text, runtime::MsgKind kind) override;
@@ -40,6 +42,7 @@ private:
     std::wstring m_title;
     HICON m_icon{nullptr}; ///< the program's small icon, shared: never freed here
     std::function<HWND()> m_owner;
+    std::function<bool()> m_windowsReady;
     std::unique_ptr<CopyProgress> m_progress;
     runtime::CopyProgressPolicy m_policy;
 };

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <stdexcept>
+#include <utility>
 
 namespace win32 {
 
@@ -47,22 +48,34 @@ bool registerClass(const wchar_t* name, HBRUSH background, int icon)
 } // namespace
 
 Toolkit::Toolkit(int&, char**, const runtime::Program& program)
-    : m_dialogs(program, [this] { return lastShown(); })
+    : m_dialogs(
+          program, [this] { return lastShown(); }, [this] { return classesReady(); }),
+      m_iconResource(program.iconResource)
+{}
+
+bool Toolkit::classesReady()
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-    ::InitCommonControlsEx(&controls);
-    const auto face = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    m_classesReady = registerClass(Form::kClassName, face, program.iconResource) &&
-                     registerClass(Panel::kClassName, nullptr, -1) &&
-                     registerClass(CopyProgress::kClassName, face, program.iconResource);
+    // Registered with the first window, not before the start's warning box, which needs none
+    // of them: the box shows as soon as a program that shows only the box would.
+    if (!std::exchange(m_classesTried, true)) {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+        ::InitCommonControlsEx(&controls);
+        const auto face = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        m_classesReady = registerClass(Form::kClassName, face, m_iconResource) &&
+                         registerClass(Panel::kClassName, nullptr, -1) &&
+                         registerClass(CopyProgress::kClassName, face, m_iconResource);
+    }
+    return m_classesReady;
 }
 
 Toolkit::~Toolkit()
 {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    ::UnregisterClassW(CopyProgress::kClassName, instance);
-    ::UnregisterClassW(Panel::kClassName, instance);
-    ::UnregisterClassW(Form::kClassName, instance);
+    if (m_classesTried) {
+        ::UnregisterClassW(CopyProgress::kClassName, instance);
+        ::UnregisterClassW(Panel::kClassName, instance);
+        ::UnregisterClassW(Form::kClassName, instance);
+    }
     if (m_comReady)
         ::CoUninitialize();
 }
@@ -70,7 +83,7 @@ Toolkit::~Toolkit()
 std::unique_ptr<runtime::Form> Toolkit::createForm(const runtime::FormDefinition& definition,
                                                    runtime::Actions& actions)
 {
-    if (!m_classesReady)
+    if (!classesReady())
         throw std::runtime_error("The system refused to register the program's window classes.");
     // The lists' objects for screen readers are COM objects, handed over on this thread. COM
     // (and ole32, loaded at its first call) is started with the first window, not before the

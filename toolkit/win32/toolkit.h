@@ -12,8 +12,8 @@ namespace win32 {
 class Form;
 
 /// The window toolkit over native Win32 controls. It registers the program's window
-/// classes for its lifetime, which must span that of every window it builds; it runs one
-/// message loop on the thread that made it.
+/// classes, with the first window, for its lifetime, which must span that of every window it
+/// builds; it runs one message loop on the thread that made it.
 class Toolkit : public runtime::Toolkit {
 public:
     Toolkit(int& argc, char** argv, const runtime::Program& program);
@@ -38,10 +38,16 @@ public:
     void formUnloaded(Form* form);
 
 private:
+    /// Registers the window classes the first time a window is to be made; true when every
+    /// one is registered.
+    bool classesReady();
+
     std::vector<Form*> m_loaded; ///< in the order they were shown last, latest at the back
     Dialogs m_dialogs;
+    int m_iconResource;     ///< the program's icon in the executable, for the windows' classes
     bool m_comTried{false}; ///< COM started (or refused) on this thread, with the first window
     bool m_comReady{false};
+    bool m_classesTried{false}; ///< registration tried, with the first window
     bool m_classesReady{false}; ///< every window class registered: windows can be made
 };
 
