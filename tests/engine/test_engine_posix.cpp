@@ -1,7 +1,6 @@
 // The engine's cases that only POSIX systems can show: dot files, links, case-sensitive
 // names, permission bits, owners and mounts.
 
-#include "engine/folder_text.h"
 #include "engine/mod_no_case.h"
 #include "engine/upgrade.h"
 #include "support/privileges.h"
@@ -26,13 +25,6 @@ using testsupport::kOldExe;
 using testsupport::UpgradeFixture;
 using testsupport::writeFile;
 using Names = std::vector<std::string>;
-
-TEST(FolderText, EndsInExactlyOneSeparator)
-{
-    EXPECT_EQ(engine::AppFolderText("/opt/orvalis"), "/opt/orvalis/");
-    EXPECT_EQ(engine::AppFolderText("/"), "/");
-    EXPECT_EQ(engine::FolderText("/media/usb/"), "/media/usb/");
-}
 
 TEST(ModNoCasePosix, FileExistsFindsEveryKindOfFileButNoFolder)
 {

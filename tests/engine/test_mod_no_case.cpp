@@ -1,5 +1,4 @@
 #include "engine/mod_no_case.h"
-#include "runtime/failure.h"
 #include "support/faulty_file_services.h"
 #include "support/platform_file_services.h"
 #include "support/recording_dialogs.h"
@@ -9,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-namespace fs = std::filesystem;
-using modNoCase::FileExists;
 using modNoCase::RemoveFile;
 using testsupport::Op;
 
@@ -25,22 +22,6 @@ struct ModNoCase : ::testing::Test {
 };
 
 } // namespace
-
-TEST_F(ModNoCase, FileExistsPassesASearchFailureOn)
-{
-    files.failOn(Op::DirSearch, 1, 71);
-    EXPECT_THROW(FileExists(files, folder, "Orvalis.old"), runtime::Failure);
-}
-
-TEST_F(ModNoCase, RemoveFileRemovesAReadOnlyHiddenFile)
-{
-    testsupport::writeFile(tmp.path() / ".Orvalis.old", "x");
-    fs::permissions(tmp.path() / ".Orvalis.old", fs::perms::owner_read, fs::perm_options::replace);
-    RemoveFile(files, dialogs, folder, ".Orvalis.old");
-    EXPECT_FALSE(fs::exists(fs::symlink_status(tmp.path() / ".Orvalis.old")));
-    EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_EQ(files.calls(Op::SetAttrNormal), 1);
-}
 
 TEST_F(ModNoCase, RemoveFileOnAMissingNameStillTriesAndSaysWhy)
 {

@@ -76,14 +76,6 @@ private:
 
 } // namespace
 
-TEST(WinFolderTexts, EndInOneBackslashAndADriveRootIsThreeCharacters)
-{
-    EXPECT_EQ(runtime::kFolderSeparator, '\\');
-    EXPECT_EQ(engine::AppFolderText("C:\\Program Files\\Orvalis"), "C:\\Program Files\\Orvalis\\");
-    EXPECT_EQ(engine::AppFolderText("D:\\"), "D:\\");
-    EXPECT_EQ(engine::FolderText("\\\\server\\share\\"), "\\\\server\\share\\");
-}
-
 TEST_F(WinServices, TheApplicationFolderHoldsTheRunningProgram)
 {
     const std::string app = files.appFolder();

@@ -2,9 +2,8 @@
 // browsing, choosing, upgrading, how often it reads, and every fault of the lists. The
 // toolkits' own promises (drawing, keys, screen readers, dots per inch) are tested with each.
 
-#include "support/faulty_file_services.h"
+#include "support/app_folders.h"
 #include "support/headless_toolkit.h"
-#include "support/platform_file_services.h"
 #ifndef _WIN32
 #include "support/privileges.h"
 #endif
@@ -71,27 +70,10 @@ void browse(testsupport::HeadlessToolkit::Form& form)
         dirs.doubleClick("app");
 }
 
-// An application folder "app" holding "Orvalis.exe", files the file list must or must not
-// show, and a folder "downloads" with the upgrade file; the window runs on it through the
-// stand-in services and the toolkit stand-in.
-class Window : public ::testing::Test {
+// The window on the application folder "app" (see AppFolders), through the stand-in
+// services and the toolkit stand-in.
+class Window : public ::testing::Test, protected testsupport::AppFolders {
 protected:
-    Window()
-    {
-        app = tmp.mkdir("app");
-        downloads = tmp.mkdir("app/downloads");
-        testsupport::writeFile(app / "Orvalis.exe", "old executable\n");
-        testsupport::writeFile(app / "readme.txt", "text\n");
-        testsupport::writeFile(app / "older.UGX", "an older upgrade\n");
-        // Hidden as each system hides a file: a dot file, or the hidden attribute on Windows.
-        const fs::path hidden = app / testsupport::hiddenName("hidden.ugx");
-        testsupport::writeFile(hidden, "a hidden file\n");
-        testsupport::hide(hidden);
-        tmp.mkdir("app/folder.ugx");
-        testsupport::writeFile(downloads / "Orvalis.ugx", "new executable\n");
-        files.setAppFolder(text(app));
-    }
-
     static std::string text(fs::path path) { return testsupport::pathText(path.make_preferred()); }
 
     void start()
@@ -126,11 +108,6 @@ protected:
         return false;
     }
 
-    testsupport::TempFolder tmp;
-    fs::path app;
-    fs::path downloads;
-    testsupport::PlatformFileServices real;
-    testsupport::FaultyFileServices files{real};
     testsupport::HeadlessToolkit toolkit;
     std::unique_ptr<frmFile> window;
 };

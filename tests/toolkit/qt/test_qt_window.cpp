@@ -1,11 +1,9 @@
 // The window drawn by the Qt toolkit: what it looks like, its keys, what screen readers see and
 // its loop. What the window does is tested once, on the toolkit stand-in (tests/window).
 
-#include "runtime/posix/posix_file_services.h"
-#include "support/faulty_file_services.h"
+#include "support/app_folders.h"
 #include "support/program.h"
 #include "support/recording_dialogs.h"
-#include "support/temp_folder.h"
 #include "toolkit/qt/drive_list.h"
 #include "toolkit/qt/file_list.h"
 #include "toolkit/qt/folder_list.h"
@@ -48,23 +46,8 @@ private slots:
 
 namespace {
 
-/// An application folder "app" holding "Orvalis.exe", files the file list must or must not
-/// show, and a folder "downloads" with the upgrade file; the window runs on it through the
-/// stand-in services.
-struct WindowFixture {
-    WindowFixture()
-    {
-        app = tmp.mkdir("app");
-        downloads = tmp.mkdir("app/downloads");
-        testsupport::writeFile(app / "Orvalis.exe", "old executable\n");
-        testsupport::writeFile(app / "readme.txt", "text\n");
-        testsupport::writeFile(app / "older.UGX", "an older upgrade\n");
-        testsupport::writeFile(app / ".hidden.ugx", "a dot file\n");
-        tmp.mkdir("app/folder.ugx");
-        testsupport::writeFile(downloads / "Orvalis.ugx", "new executable\n");
-        files.setAppFolder(app.string());
-    }
-
+/// The window on the application folder "app" (see AppFolders).
+struct WindowFixture : testsupport::AppFolders {
     /// Makes the window, loads it and shows it, as the program's start does; returns the
     /// window's widget.
     qt::Form& start()
@@ -90,11 +73,6 @@ struct WindowFixture {
     QFrame* panel() const { return control<QFrame>("picFileOpen"); }
     QPushButton* pushButton(const char* name) const { return control<QPushButton>(name); }
 
-    testsupport::TempFolder tmp;
-    std::filesystem::path app;
-    std::filesystem::path downloads;
-    runtime::PosixFileServices real;
-    testsupport::FaultyFileServices files{real};
     testsupport::RecordingDialogs dialogs;
     qt::Toolkit qt{testsupport::kProgram};
     std::unique_ptr<frmFile> window;

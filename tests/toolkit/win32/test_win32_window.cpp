@@ -2,11 +2,9 @@
 // the real controls deliver the messages the system sends them. What the window does is
 // tested once, on the toolkit stand-in (tests/window).
 
-#include "support/faulty_file_services.h"
-#include "support/platform_file_services.h"
+#include "support/app_folders.h"
 #include "support/program.h"
 #include "support/recording_dialogs.h"
-#include "support/temp_folder.h"
 #include "toolkit/win32/drive_list.h"
 #include "toolkit/win32/form.h"
 #include "toolkit/win32/text.h"
@@ -156,20 +154,9 @@ void press(win32::Toolkit& toolkit, UINT key, bool shift = false)
     ::SetKeyboardState(keys);
 }
 
-class Win32Window : public ::testing::Test {
+// The window on the application folder "app" (see AppFolders).
+class Win32Window : public ::testing::Test, protected testsupport::AppFolders {
 protected:
-    Win32Window()
-    {
-        app = tmp.mkdir("app");
-        downloads = tmp.mkdir("app/downloads");
-        writeFile(app / "Orvalis.exe", "old executable\n");
-        writeFile(app / "readme.txt", "text\n");
-        writeFile(app / "older.UGX", "an older upgrade\n");
-        tmp.mkdir("app/folder.ugx");
-        writeFile(downloads / "Orvalis.ugx", "new executable\n");
-        files.setAppFolder(testsupport::pathText(app));
-    }
-
     void start()
     {
         window = std::make_unique<frmFile>(toolkit, files);
@@ -210,11 +197,6 @@ protected:
         clickRow(control("FileList1"), row);
     }
 
-    testsupport::TempFolder tmp;
-    std::filesystem::path app;
-    std::filesystem::path downloads;
-    testsupport::PlatformFileServices real;
-    testsupport::FaultyFileServices files{real};
     RecordingToolkit toolkit;
     std::unique_ptr<frmFile> window;
 };
