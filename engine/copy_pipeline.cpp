@@ -244,7 +244,11 @@ void copy(runtime::FileServices& files, const std::string& from, const std::stri
     const runtime::FileStamp before = source->stamp();
     const std::unique_ptr<runtime::CopyTarget> target = files.createCopy(to, partPath);
     const std::size_t align = std::max({source->alignment(), target->alignment(), std::size_t{4096}});
-    const Plan plan{before.size, roundUp(std::max<std::size_t>(options.chunkSize, 1), align), align};
+    std::size_t chunk = std::max<std::size_t>(options.chunkSize, 1);
+    for (const std::size_t preferred : {source->preferredTransfer(), target->preferredTransfer()})
+        if (preferred > 0)
+            chunk = std::min(chunk, preferred);
+    const Plan plan{before.size, roundUp(chunk, align), align};
     std::vector<Buffers> memory;
     memory.reserve(std::max(options.workers, 1u));
     for (unsigned i = 0; i < std::max(options.workers, 1u); ++i)

@@ -12,7 +12,7 @@ namespace engine {
 /// How a copy runs. The defaults suit a local disk; tests change them to walk every path.
 struct CopyOptions {
     unsigned workers{4};                       ///< chunks in flight at once; 0 copies in the calling thread
-    std::size_t chunkSize{4u << 20};           ///< bytes per chunk; rounded up to the files' alignment
+    std::size_t chunkSize{4u << 20};           ///< bytes per chunk at most; rounded up to the alignment
     std::chrono::milliseconds reportEvery{40}; ///< how often a long stage is reported
     std::uint64_t flushEvery{64u << 20}; ///< bytes written between flushes during the copy; 0 flushes once
 };

@@ -53,6 +53,10 @@ public:
     /// What offsets, sizes and buffer addresses must be multiples of: a power of two.
     virtual std::size_t alignment() const = 0;
 
+    /// The largest transfer the file takes at its best, where that is less than any size: the
+    /// copy cuts the file into chunks no larger (a multiple of alignment()). 0 where any does.
+    virtual std::size_t preferredTransfer() const { return 0; }
+
     /// The file's stamp now.
     virtual FileStamp stamp() = 0;
 

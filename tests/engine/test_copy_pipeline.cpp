@@ -68,6 +68,20 @@ TEST(CopyPipeline, CopiesEveryByteWhateverTheChunksAndThreads)
         }
 }
 
+TEST(CopyPipeline, ChunksAreNoLargerThanTheCopyTakesAtItsBest)
+{
+    TempFolder tmp;
+    testsupport::PlatformFileServices real;
+    testsupport::FaultyFileServices files(real);
+    files.setPreferredTransfer(64u << 10);
+    const std::string bytes = testsupport::patternedBytes((5u << 16) + 4097);
+    testsupport::writeFile(tmp.path() / "src", bytes);
+    const std::string app = pathText(tmp.mkdir("app")) + runtime::kFolderSeparator;
+    engine::CopyAndCheck(files, tmp.text() + "src", app + "out", app + ".part", {}, options(4, 256u << 10));
+    EXPECT_EQ(files.largestWrite(), 64u << 10);
+    EXPECT_EQ(testsupport::readFile(tmp.path() / "app" / "out"), bytes);
+}
+
 TEST(CopyPipeline, WhateverStopsTheCopyLeavesNothingBehind)
 {
     // A difference the check finds, in whichever thread; the caller's own exception from the

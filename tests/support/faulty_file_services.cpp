@@ -3,6 +3,7 @@
 #include "runtime/errors.h"
 #include "runtime/failure.h"
 
+#include <atomic>
 #include <iterator>
 #include <mutex>
 #include <set>
@@ -16,10 +17,16 @@ namespace {
 // on a damaging disk.
 class FaultyCopy : public runtime::CopyTarget {
 public:
-    FaultyCopy(std::unique_ptr<runtime::CopyTarget> real, const std::function<void()>& onStep, bool damaging)
-        : m_real(std::move(real)), m_onStep(onStep), m_damaging(damaging)
+    FaultyCopy(std::unique_ptr<runtime::CopyTarget> real, const std::function<void()>& onStep, bool damaging,
+               std::size_t preferred, std::atomic<std::size_t>& largest)
+        : m_real(std::move(real)), m_onStep(onStep), m_damaging(damaging), m_preferred(preferred),
+          m_largest(largest)
     {}
     std::size_t alignment() const override { return m_real->alignment(); }
+    std::size_t preferredTransfer() const override
+    {
+        return m_preferred > 0 ? m_preferred : m_real->preferredTransfer();
+    }
     runtime::FileStamp stamp() override { return m_real->stamp(); }
     std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
     {
@@ -32,6 +39,8 @@ public:
     void writeAt(std::uint64_t offset, const char* data, std::size_t size) override
     {
         step();
+        for (std::size_t seen = m_largest; seen < size && !m_largest.compare_exchange_weak(seen, size);) {
+        }
         m_real->writeAt(offset, data, size);
     }
     void setLength(std::uint64_t length) override
@@ -62,6 +71,8 @@ private:
     std::unique_ptr<runtime::CopyTarget> m_real;
     const std::function<void()>& m_onStep;
     bool m_damaging;
+    std::size_t m_preferred;
+    std::atomic<std::size_t>& m_largest;
 };
 
 // A file whose bytes at an offset read before come back with the first one changed.
@@ -69,6 +80,7 @@ class ChangedSource : public runtime::BlockFile {
 public:
     explicit ChangedSource(std::unique_ptr<runtime::BlockFile> real) : m_real(std::move(real)) {}
     std::size_t alignment() const override { return m_real->alignment(); }
+    std::size_t preferredTransfer() const override { return m_real->preferredTransfer(); }
     runtime::FileStamp stamp() override { return m_real->stamp(); }
     std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t size) override
     {
@@ -210,7 +222,8 @@ std::unique_ptr<runtime::CopyTarget> FaultyFileServices::createCopy(const std::s
                                                                     const std::string& partPath)
 {
     return pass(Op::CopyFile, to, [&]() -> std::unique_ptr<runtime::CopyTarget> {
-        return std::make_unique<FaultyCopy>(m_real.createCopy(to, partPath), onCopyStep, m_damagingDisk);
+        return std::make_unique<FaultyCopy>(m_real.createCopy(to, partPath), onCopyStep, m_damagingDisk,
+                                            m_preferredTransfer, m_largestWrite);
     });
 }
 

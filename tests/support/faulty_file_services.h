@@ -2,6 +2,8 @@
 
 #include "runtime/file_services.h"
 
+#include <atomic>
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <optional>
@@ -66,6 +68,12 @@ public:
     /// Makes a file opened to be copied read other bytes at an offset read before, its stamp
     /// unchanged, as a file written to through a shared mapping during the copy does.
     void setSourceChangedUnseen(bool changed) { m_sourceChangedUnseen = changed; }
+
+    /// Makes every copy say it takes transfers of at most `bytes` at its best (0: as the real one says).
+    void setPreferredTransfer(std::size_t bytes) { m_preferredTransfer = bytes; }
+
+    /// The largest write made to a copy so far.
+    std::size_t largestWrite() const { return m_largestWrite; }
 
     /// Makes lockFolder answer that another swap holds the folder.
     void setFolderLocked(bool locked) { m_folderLocked = locked; }
@@ -140,6 +148,8 @@ private:
     bool m_noExchange{false};
     bool m_folderLocked{false};
     bool m_damagingDisk{false};
+    std::size_t m_preferredTransfer{0};
+    std::atomic<std::size_t> m_largestWrite{0};
     bool m_sourceChangedUnseen{false};
     std::vector<runtime::Drive> m_unreadyDrives;
 };
