@@ -276,6 +276,26 @@ TEST(SwapCheck, AnUpgradeAlreadyInstalledChangesNothing)
     EXPECT_EQ(f.appFile("Orvalis.old"), almost);
 }
 
+TEST(Swap, TheUndoLeavesAFileAnotherProgramPutWhereTheCopyWas)
+{
+    // The copy is in the folder, then another program puts a file of its own under its name
+    // before a later step fails: that file is not this run's to remove.
+    const std::string kTheirs = "another program's upgrade file\n";
+    UpgradeFixture f;
+    f.files.failOn(Op::LinkFile, 1, 70);
+    f.files.failOn(Op::ExchangeFiles, 1, 70);
+    f.files.onCall = [&](const std::string& line) {
+        if (line.rfind(testsupport::opName(Op::LinkFile), 0) == 0 ||
+            line.rfind(testsupport::opName(Op::ExchangeFiles), 0) == 0) {
+            fs::remove(f.app / "Orvalis.ugx");
+            writeFile(f.app / "Orvalis.ugx", kTheirs);
+        }
+    };
+    EXPECT_EQ(f.swap(), SwapOutcome::Failed);
+    EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+    EXPECT_EQ(f.appFile("Orvalis.ugx"), kTheirs);
+}
+
 TEST(SwapLock, TheLoserOfTwoSwapsThatBothGotTheLockNeverThrowsAVersionAway)
 {
     // Where a folder reached by two paths once got two locks, a second swap ran while the
@@ -286,9 +306,11 @@ TEST(SwapLock, TheLoserOfTwoSwapsThatBothGotTheLockNeverThrowsAVersionAway)
         const char* what;
         bool hardLinks;
         Op pausedAt;
+        const char* changed; // the file the undo finds changed first
     };
-    for (const Row& row : {Row{"with a second name made", true, Op::MatchPermissions},
-                           Row{"with the upgrade file named Orvalis.old", false, Op::ExchangeFiles}}) {
+    for (const Row& row :
+         {Row{"with a second name made", true, Op::MatchPermissions, "Orvalis.exe"},
+          Row{"with the upgrade file named Orvalis.old", false, Op::ExchangeFiles, "Orvalis.old"}}) {
         SCOPED_TRACE(row.what);
         UpgradeFixture f;
         f.files.setNoHardLinks(!row.hardLinks);
@@ -304,10 +326,7 @@ TEST(SwapLock, TheLoserOfTwoSwapsThatBothGotTheLockNeverThrowsAVersionAway)
         };
         EXPECT_EQ(f.swap(), SwapOutcome::NotRestored);
         ASSERT_TRUE(stepped);
-        ASSERT_EQ(f.dialogs.messages.size(), 1u);
-        EXPECT_TRUE(f.dialogs.messages[0] == engine::ChangedMeanwhileMessage("Orvalis.exe") ||
-                    f.dialogs.messages[0] == engine::ChangedMeanwhileMessage("Orvalis.old"))
-            << f.dialogs.messages[0];
+        EXPECT_EQ(f.dialogs.messages, Names{engine::ChangedMeanwhileMessage(row.changed)});
         // Both versions the folder had are still there, under whichever name.
         const std::string exe = f.appFile("Orvalis.exe"), old = f.appFile("Orvalis.old");
         EXPECT_TRUE((exe == kWinners && old == kOldExe) || (exe == kOldExe && old == kWinners)) << exe << old;
