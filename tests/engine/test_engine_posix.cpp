@@ -267,6 +267,10 @@ TEST(SwapPosix, WhereHardLinksAreRefusedTheNamesAreTradedInOneStep)
                   "Upgrade successful.\r\nThe new Orvalis.exe could not be given the previous version's "
                   "owner, set-user-ID or set-group-ID bit and file capabilities.");
     }
+    // The two kinds this file system keeps here, as the user would be told of them.
+    EXPECT_EQ(engine::NotKeptMessage(runtime::kNotKeptAcl | runtime::kNotKeptAttributes),
+              "Upgrade successful.\r\nThe new Orvalis.exe could not be given the previous version's "
+              "access control list and extended attributes.");
     testsupport::recordChecked(
         "Real faults",
         "hard link to Orvalis.exe refused (set-user-ID root file with a capability, upgraded by another "
