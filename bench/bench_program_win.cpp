@@ -4,6 +4,11 @@
 // FlushFileBuffers, a compare 1 MiB at a time, MoveFileExW).
 //
 //   bench_program_win --dir PATH [--size-mib N] [--repeats N] [--warm-up N]
+//                     [--against floor|engine|no-progress]
+// --against engine times the program against the engine's swap alone (the swap row's tool,
+// with dialogs that show nothing) instead of the floor; --against no-progress against the
+// same program whose dialogs show no progress and pump no messages during the copy. Both
+// only tell where the program's time goes.
 // Everything is made under PATH and removed again. Each run gets a new application folder
 // holding only the old executable, and a new window on it, since a successful upgrade unloads
 // the window; only the application folder the services report is pointed there, everything
@@ -20,6 +25,7 @@
 #include "figures.h"
 #include "resource.h"
 #include "runtime/win32/win_file_services.h"
+#include "support/recording_dialogs.h"
 #include "toolkit/win32/copy_progress.h"
 #include "toolkit/win32/form.h"
 #include "toolkit/win32/toolkit.h"
@@ -58,7 +64,7 @@ private:
 // The toolkit's own dialogs, with the moments the copy reported each stage and ended.
 class TimedDialogs : public runtime::Dialogs {
 public:
-    explicit TimedDialogs(runtime::Dialogs& real) : m_real(real) {}
+    TimedDialogs(runtime::Dialogs& real, bool progress) : m_real(real), m_progress(progress) {}
     void msgBox(const std::string& text, runtime::MsgKind kind) override { m_real.msgBox(text, kind); }
     void msgBoxMeanwhile(const std::string& text, runtime::MsgKind kind,
                          const std::function<void()>& meanwhile) override
@@ -70,19 +76,81 @@ public:
         double& at = stages[static_cast<int>(stage)];
         if (at == 0)
             at = bench::NowMs();
-        m_real.copyProgress(stage, done, total);
+        if (m_progress) {
+            const double before = bench::NowMs();
+            m_real.copyProgress(stage, done, total);
+            const double took = bench::NowMs() - before;
+            inProgress += took;
+            longestProgress = std::max(longestProgress, took);
+        }
     }
     void copyEnded() override
     {
-        m_real.copyEnded();
         ended = bench::NowMs();
+        m_real.copyEnded();
+        progressGone = bench::NowMs();
     }
 
     double stages[3] = {0, 0, 0};
-    double ended{0};
+    double ended{0};           ///< the copy's end
+    double progressGone{0};    ///< the progress window taken down after it
+    double inProgress{0};      ///< the time spent in the real dialogs' copyProgress
+    double longestProgress{0}; ///< and in the longest call of it
 
 private:
     runtime::Dialogs& m_real;
+    bool m_progress;
+};
+
+// How long each part of a run took, run by run: from the start to the copy's first report,
+// each stage of the copy, and from the copy's end to the end of the run.
+struct Stages {
+    std::vector<double> beforeCopy, copying, saving, checking, afterCopy;
+
+    void add(const TimedDialogs& dialogs, double started, double ended)
+    {
+        if (dialogs.stages[0] == 0 || dialogs.stages[2] == 0 || dialogs.ended == 0)
+            return;
+        beforeCopy.push_back(dialogs.stages[0] - started);
+        copying.push_back(dialogs.stages[1] - dialogs.stages[0]);
+        saving.push_back(dialogs.stages[2] - dialogs.stages[1]);
+        checking.push_back(dialogs.ended - dialogs.stages[2]);
+        afterCopy.push_back(ended - dialogs.ended);
+    }
+
+    void print(const char* what, const char* end) const
+    {
+        if (copying.empty())
+            return;
+        const auto median = [](const std::vector<double>& v) {
+            return bench::QuartilesOf(v).median;
+        };
+        std::printf(
+            "%s, medians: the start to the copy's first report %.0f ms, copying %.0f ms, saving %.0f ms, "
+            "checking %.0f ms, the copy's end to %s %.0f ms.\n",
+            what, median(beforeCopy), median(copying), median(saving), median(checking), end,
+            median(afterCopy));
+    }
+};
+
+// The kernel time spent outside what a side measures (making the folder, the window, the
+// checks after the run), left out of its system CPU.
+double g_setupKernelMs = 0;
+
+double measuredKernelMs()
+{
+    return bench::KernelMs() - g_setupKernelMs;
+}
+
+class Setup {
+public:
+    Setup() : m_started(bench::KernelMs()) {}
+    ~Setup() { g_setupKernelMs += bench::KernelMs() - m_started; }
+    Setup(const Setup&) = delete;
+    Setup& operator=(const Setup&) = delete;
+
+private:
+    double m_started;
 };
 
 // What the hook saw. A hook has no argument of its own; there is one watch a process.
@@ -93,7 +161,7 @@ struct Watch {
     WNDPROC boxProc{nullptr}; ///< its own window procedure
     bool armed{false};        ///< OK has been clicked
     std::vector<std::string> texts;
-    std::optional<double> successAt, progressMadeAt;
+    std::optional<double> successAt, progressMadeAt, boxMadeAt;
 } g_watch;
 
 bool isClass(const wchar_t* cls, const wchar_t* name)
@@ -147,6 +215,7 @@ LRESULT CALLBACK watchWindows(int code, WPARAM wParam, LPARAM lParam)
     if (code == HCBT_CREATEWND) {
         const wchar_t* cls = reinterpret_cast<const CBT_CREATEWNDW*>(lParam)->lpcs->lpszClass;
         if (cls == MAKEINTRESOURCEW(32770)) {
+            g_watch.boxMadeAt = bench::NowMs();
             g_watch.box = reinterpret_cast<HWND>(wParam);
             g_watch.boxProc = reinterpret_cast<WNDPROC>(
                 ::SetWindowLongPtrW(g_watch.box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&watchBox)));
@@ -212,11 +281,12 @@ public:
     ProgramBench(const ProgramBench&) = delete;
     ProgramBench& operator=(const ProgramBench&) = delete;
 
-    double program()
+    double program(bool progress)
     {
+        std::optional<Setup> setup(std::in_place);
         newApp();
         ServicesFor files(m_app);
-        TimedDialogs dialogs(m_toolkit->dialogs());
+        TimedDialogs dialogs(m_toolkit->dialogs(), progress);
         frmFile window(*m_toolkit, files, dialogs);
         g_watch.armed = false;
         g_watch.texts.clear();
@@ -246,10 +316,12 @@ public:
         ::GetClientRect(ok, &button);
         const LPARAM at = MAKELPARAM(button.right / 2, button.bottom / 2);
         g_watch.armed = true;
+        setup.reset();
         const double started = bench::NowMs();
         ::PostMessageW(ok, WM_LBUTTONDOWN, MK_LBUTTON, at);
         ::PostMessageW(ok, WM_LBUTTONUP, 0, at);
         m_toolkit->run(); // the program's own loop, until the window is unloaded
+        setup.emplace();
         g_watch.armed = false;
         if (!g_watch.successAt)
             throw std::runtime_error("the upgrade did not succeed: " +
@@ -261,27 +333,60 @@ public:
             throw std::runtime_error("the upgrade file was not installed, or the old executable not kept");
 
         const double took = *g_watch.successAt - started;
-        if (g_watch.progressMadeAt)
+        if (progress && g_watch.progressMadeAt)
             progressShown.push_back(*g_watch.progressMadeAt - started);
-        if (dialogs.stages[0] > 0 && dialogs.stages[2] > 0 && dialogs.ended > 0) {
-            beforeCopy.push_back(dialogs.stages[0] - started);
-            copying.push_back(dialogs.stages[1] - dialogs.stages[0]);
-            saving.push_back(dialogs.stages[2] - dialogs.stages[1]);
-            checking.push_back(dialogs.ended - dialogs.stages[2]);
-            toTheBox.push_back(*g_watch.successAt - dialogs.ended);
+        (progress ? programStages : quietStages).add(dialogs, started, *g_watch.successAt);
+        if (progress && g_watch.progressMadeAt) {
+            inProgress.push_back(dialogs.inProgress);
+            longestProgress.push_back(dialogs.longestProgress);
+        }
+        if (progress && dialogs.ended > 0 && g_watch.boxMadeAt) {
+            progressGone.push_back(dialogs.progressGone - dialogs.ended);
+            toBoxMade.push_back(*g_watch.boxMadeAt - dialogs.progressGone);
+            boxShowing.push_back(*g_watch.successAt - *g_watch.boxMadeAt);
         }
         return took;
     }
 
     double floor()
     {
-        newApp();
+        {
+            const Setup setup;
+            newApp();
+        }
         return bench::CopyFlushCompareMove(m_source / engine::kUpgradeName, m_app / "part",
                                            m_app / engine::kUpgradeName)
             .total();
     }
 
-    std::vector<double> progressShown, beforeCopy, copying, saving, checking, toTheBox;
+    // The swap row's tool: the engine's swap alone, on the same state the window builds.
+    double engineSwap()
+    {
+        engine::BrowseState state;
+        {
+            const Setup setup;
+            newApp();
+            state.strAppFolder = m_app.string() + "\\";
+            state.strBrowseFolder = m_source.string() + "\\";
+            state.strChosenFolder = state.strBrowseFolder;
+            state.strChosenFile = engine::kUpgradeName;
+        }
+        runtime::WinFileServices files;
+        testsupport::RecordingDialogs shown;
+        TimedDialogs dialogs(shown, true);
+        const double started = bench::NowMs();
+        const engine::SwapOutcome outcome = engine::SwapExecutable(state, files, dialogs);
+        const double took = bench::NowMs() - started;
+        engineStages.add(dialogs, started, started + took);
+        const Setup setup;
+        if (outcome != engine::SwapOutcome::Upgraded ||
+            !bench::SameBytes(m_app / engine::kExeName, m_source / engine::kUpgradeName))
+            throw std::runtime_error("the engine's swap failed");
+        return took;
+    }
+
+    std::vector<double> progressShown, inProgress, longestProgress, progressGone, toBoxMade, boxShowing;
+    Stages programStages, quietStages, engineStages;
 
 private:
     static constexpr std::string_view kOld = "the old executable\n";
@@ -324,36 +429,52 @@ int main(int argc, char** argv)
     const long sizeMiB = bench::ArgNumber(argc, argv, "--size-mib", 512);
     const int repeats = static_cast<int>(bench::ArgNumber(argc, argv, "--repeats", 12));
     const int warmUp = static_cast<int>(bench::ArgNumber(argc, argv, "--warm-up", 1));
-    if (dir.empty() || sizeMiB <= 0) {
-        std::fprintf(stderr,
-                     "usage: bench_program_win --dir PATH [--size-mib N] [--repeats N] [--warm-up N]\n");
+    const std::string against = bench::ArgText(argc, argv, "--against", "floor");
+    if (dir.empty() || sizeMiB <= 0 ||
+        (against != "floor" && against != "engine" && against != "no-progress")) {
+        std::fprintf(stderr, "usage: bench_program_win --dir PATH [--size-mib N] [--repeats N] [--warm-up N] "
+                             "[--against floor|engine|no-progress]\n");
         return 2;
     }
     try {
         ProgramBench bench(fs::absolute(dir).make_preferred() / "program-win",
                            static_cast<std::uint64_t>(sizeMiB) << 20);
         const bench::Pairs pairs = bench::RunInTurns(
-            warmUp, repeats, [&] { return bench.program(); }, [&] { return bench.floor(); }, bench::KernelMs);
-        std::printf("%s\n",
-                    bench::PairedRow("Program under Wine: OK clicked to \"Upgrade successful.\" shown, " +
-                                         std::to_string(sizeMiB) +
-                                         " MiB from another folder, against CopyFileW + flush + compare",
-                                     pairs, 0.8, 0)
-                        .c_str());
+            warmUp, repeats, [&] { return bench.program(true); },
+            [&] {
+                return against == "engine"        ? bench.engineSwap()
+                       : against == "no-progress" ? bench.program(false)
+                                                  : bench.floor();
+            },
+            measuredKernelMs);
+        const std::string floor = against == "engine"        ? "the engine's swap"
+                                  : against == "no-progress" ? "the same without progress"
+                                                             : "CopyFileW + flush + compare";
+        std::printf("%s\n", bench::PairedRow(
+                                "Program under Wine: OK clicked to \"Upgrade successful.\" shown, " +
+                                    std::to_string(sizeMiB) + " MiB from another folder, against " + floor,
+                                pairs, against == "floor" ? 0.8 : 1.0, 0)
+                                .c_str());
         const auto median = [](const std::vector<double>& v) {
             return bench::QuartilesOf(v).median;
         };
+        std::printf("\n");
         if (!bench.progressShown.empty())
             std::printf(
-                "\nProgress window made %.0f ms after the click (median of %zu runs that showed it).\n",
-                median(bench.progressShown), bench.progressShown.size());
-        if (!bench.copying.empty())
+                "Progress window made %.0f ms after the click (median of %zu runs that showed it); in "
+                "those runs, the toolkit's progress took %.1f ms in all, %.1f ms in its longest call "
+                "(medians).\n",
+                median(bench.progressShown), bench.progressShown.size(), median(bench.inProgress),
+                median(bench.longestProgress));
+        bench.programStages.print("The program's stages",
+                                  "the success box shown (the renames, the folder's flush, the box)");
+        if (!bench.boxShowing.empty())
             std::printf(
-                "Stages of the program, medians: the click to the first progress report %.0f ms, "
-                "copying %.0f ms, saving %.0f ms, checking %.0f ms, the copy's end to the success box "
-                "(the renames and the folder's flush) %.0f ms.\n",
-                median(bench.beforeCopy), median(bench.copying), median(bench.saving), median(bench.checking),
-                median(bench.toTheBox));
+                "After the copy, medians: the progress window taken down %.1f ms, then until the box is "
+                "made (the renames, the folder's flush) %.1f ms, the box made until shown %.1f ms.\n",
+                median(bench.progressGone), median(bench.toBoxMade), median(bench.boxShowing));
+        bench.quietStages.print("Without progress", "the success box shown");
+        bench.engineStages.print("The engine's", "the swap's end");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_program_win: %s\n", e.what());
         return 1;
