@@ -473,12 +473,15 @@ int main(int argc, char** argv)
                 median(bench.makingProgress), median(bench.longestProgress));
         bench.programStages.print("The program's stages",
                                   "the success box shown (the renames, the folder's flush, the box)");
-        if (!bench.boxShowing.empty())
-            std::printf(
-                "After the copy, medians: the progress window taken down %.1f ms (where it showed), then "
-                "until the box is made (the renames, the folder's flush) %.1f ms, the box made until "
-                "shown %.1f ms.\n",
-                median(bench.progressGone), median(bench.toBoxMade), median(bench.boxShowing));
+        if (!bench.boxShowing.empty()) {
+            std::printf("After the copy, medians: ");
+            if (!bench.progressGone.empty())
+                std::printf("the progress window taken down %.1f ms (where it showed), then ",
+                            median(bench.progressGone));
+            std::printf("until the box is made (the renames, the folder's flush) %.1f ms, the box made until "
+                        "shown %.1f ms.\n",
+                        median(bench.toBoxMade), median(bench.boxShowing));
+        }
         bench.quietStages.print("Without progress", "the success box shown");
         bench.engineStages.print("The engine's", "the swap's end");
     } catch (const std::exception& e) {
