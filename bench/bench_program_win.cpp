@@ -191,9 +191,8 @@ std::string boxText(HWND box)
 }
 
 // The box's window procedure in front of its own: the box has shown once the system has
-// made it visible (WM_WINDOWPOSCHANGED with SWP_SHOWWINDOW, sent after the window is shown,
-// which under Wine has mapped its X window), laid out and with its text. It is then closed
-// as its OK button would close it.
+// made it visible (WM_WINDOWPOSCHANGED with SWP_SHOWWINDOW, sent after the window is shown),
+// laid out and with its text. It is then closed as its OK button would close it.
 LRESULT CALLBACK watchBox(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const WNDPROC own = g_watch.boxProc;
