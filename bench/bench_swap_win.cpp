@@ -10,35 +10,19 @@
 #include "figures.h"
 #include "runtime/win32/win_file_services.h"
 #include "support/recording_dialogs.h"
+#include "win_floor.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
-#include <windows.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-double kernelMs()
-{
-    FILETIME created{}, exited{}, kernel{}, user{};
-    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-    return static_cast<double>((static_cast<std::uint64_t>(kernel.dwHighDateTime) << 32) |
-                               kernel.dwLowDateTime) /
-           1e4;
-}
-
-void check(bool ok, const std::string& what)
-{
-    if (!ok)
-        throw std::runtime_error(what + " failed, error " + std::to_string(::GetLastError()));
-}
 
 // Keeps when the first progress report came, the longest gap between two, and when each
 // stage of the copy was first reported.
@@ -65,18 +49,7 @@ public:
     Bench(const fs::path& root, std::uint64_t size) : m_root(root)
     {
         fs::create_directories(m_source);
-        std::string block(1u << 20, '\0');
-        std::uint64_t x = 0x9e3779b97f4a7c15ULL;
-        std::FILE* f = std::fopen((m_source / engine::kUpgradeName).string().c_str(), "wb");
-        check(f != nullptr, "creating the upgrade file");
-        for (std::uint64_t done = 0; done < size; done += block.size()) {
-            for (std::size_t i = 0; i < block.size(); i += 8) {
-                x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-                std::memcpy(block.data() + i, &x, 8);
-            }
-            std::fwrite(block.data(), 1, block.size(), f);
-        }
-        std::fclose(f);
+        bench::MakeNoiseFile(m_source / engine::kUpgradeName, size);
     }
     ~Bench()
     {
@@ -114,39 +87,12 @@ public:
     double floor()
     {
         newApp();
-        const std::wstring src = (m_source / engine::kUpgradeName).wstring();
-        const std::wstring part = (m_app / "part").wstring(), dst = (m_app / engine::kUpgradeName).wstring();
-        const double started = bench::NowMs();
-        check(::CopyFileW(src.c_str(), part.c_str(), TRUE), "CopyFileW");
-        const double copied = bench::NowMs();
-        const HANDLE out = ::CreateFileW(part.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        check(out != INVALID_HANDLE_VALUE, "opening the copy");
-        check(::FlushFileBuffers(out), "FlushFileBuffers");
-        const double flushed = bench::NowMs();
-        const HANDLE in = ::CreateFileW(src.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        check(in != INVALID_HANDLE_VALUE, "opening the source");
-        std::vector<char> a(1u << 20), b(1u << 20);
-        bool same = true;
-        for (;;) {
-            DWORD gotA = 0, gotB = 0;
-            check(::ReadFile(in, a.data(), static_cast<DWORD>(a.size()), &gotA, nullptr) &&
-                      ::ReadFile(out, b.data(), static_cast<DWORD>(b.size()), &gotB, nullptr),
-                  "ReadFile");
-            same = same && gotA == gotB && std::memcmp(a.data(), b.data(), gotA) == 0;
-            if (gotA == 0 || !same)
-                break;
-        }
-        ::CloseHandle(in);
-        ::CloseHandle(out);
-        check(same, "the compare");
-        check(::MoveFileExW(part.c_str(), dst.c_str(), MOVEFILE_WRITE_THROUGH), "MoveFileExW");
-        const double ended = bench::NowMs();
-        floorCopying.push_back(copied - started);
-        floorSaving.push_back(flushed - copied);
-        floorChecking.push_back(ended - flushed);
-        return ended - started;
+        const bench::FloorStages stages = bench::CopyFlushCompareMove(
+            m_source / engine::kUpgradeName, m_app / "part", m_app / engine::kUpgradeName);
+        floorCopying.push_back(stages.copying);
+        floorSaving.push_back(stages.flushing);
+        floorChecking.push_back(stages.checking);
+        return stages.total();
     }
 
     std::vector<double> firstReport, longestGap, copying, saving, checking;
@@ -159,7 +105,7 @@ private:
         fs::remove_all(m_app, ignored);
         fs::create_directories(m_app);
         std::FILE* f = std::fopen((m_app / engine::kExeName).string().c_str(), "wb");
-        check(f != nullptr, "creating the old executable");
+        bench::CheckWin32(f != nullptr, "creating the old executable");
         std::fputs("the old executable\n", f);
         std::fclose(f);
     }
@@ -184,7 +130,7 @@ int main(int argc, char** argv)
     try {
         Bench bench(fs::absolute(dir) / "swap-win", static_cast<std::uint64_t>(sizeMiB) << 20);
         const bench::Pairs pairs = bench::RunInTurns(
-            warmUp, repeats, [&] { return bench.tool(); }, [&] { return bench.floor(); }, kernelMs);
+            warmUp, repeats, [&] { return bench.tool(); }, [&] { return bench.floor(); }, bench::KernelMs);
         std::printf("%s\n",
                     bench::PairedRow("Swap under Wine, " + std::to_string(sizeMiB) +
                                          " MiB from another folder, against CopyFileW + flush + compare",
