@@ -139,7 +139,7 @@ public:
             texts.push_back(list(name)->text(row).toStdString());
         return texts;
     }
-    int selectedRow(const char* name) override { return list(name)->currentRow(); }
+    int selectedRow(const char* name) override { return list(name)->selectedRow(); }
     void mouseOnRow(const char* name, int row, bool twice) override
     {
         const QRect rect = list(name)->rowRect(row);
