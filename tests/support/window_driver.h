@@ -46,7 +46,7 @@ struct RowRead {
     bool collapsed{false};
 };
 
-enum class Key { Tab, BackTab, Down, Return, Enter, Escape, LetterO };
+enum class Key { Tab, BackTab, Down, Space, Return, Enter, Escape, LetterO };
 
 /// The real window frmFile on one toolkit, on the application folder "app" of AppFolders,
 /// driven as a user drives it and read as a screen reader reads it. Controls go by their

@@ -166,6 +166,8 @@ TEST_F(ToolkitWindow, EnterPressesOnlyAFocusedButtonAndEscapeNothing)
     EXPECT_FALSE(d->visible("picFileOpen"));
     EXPECT_EQ(d->title(), "Open File From...");
     EXPECT_EQ(d->focused(), "FileList1"); // the focus did not vanish with the panel
+    d->press(Key::Space);                 // chooses the selected file again, a click
+    EXPECT_EQ(d->title(), "Open... older.UGX");
 }
 
 TEST_F(ToolkitWindow, AClickOnAFolderSelectsItADoubleClickOpensItEachOneAction)

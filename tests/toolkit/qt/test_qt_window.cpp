@@ -109,23 +109,16 @@ public:
     void focus(const char* name) override { control(name)->setFocus(); }
     void press(testsupport::Key key) override
     {
-        QWidget* to = QApplication::focusWidget();
-        switch (key) {
-        case testsupport::Key::Tab:
-            return QTest::keyClick(to, Qt::Key_Tab);
-        case testsupport::Key::BackTab:
-            return QTest::keyClick(to, Qt::Key_Backtab, Qt::ShiftModifier);
-        case testsupport::Key::Down:
-            return QTest::keyClick(to, Qt::Key_Down);
-        case testsupport::Key::Return:
-            return QTest::keyClick(to, Qt::Key_Return);
-        case testsupport::Key::Enter:
-            return QTest::keyClick(to, Qt::Key_Enter, Qt::KeypadModifier);
-        case testsupport::Key::Escape:
-            return QTest::keyClick(to, Qt::Key_Escape);
-        case testsupport::Key::LetterO:
-            return QTest::keyClick(to, 'O');
-        }
+        // In the order of testsupport::Key.
+        static const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+            {Qt::Key_Tab, {}},    {Qt::Key_Backtab, Qt::ShiftModifier},
+            {Qt::Key_Down, {}},   {Qt::Key_Space, {}},
+            {Qt::Key_Return, {}}, {Qt::Key_Enter, Qt::KeypadModifier},
+            {Qt::Key_Escape, {}}};
+        if (key == testsupport::Key::LetterO)
+            return QTest::keyClick(QApplication::focusWidget(), 'O');
+        const auto& [code, modifiers] = keys[static_cast<int>(key)];
+        QTest::keyClick(QApplication::focusWidget(), code, modifiers);
     }
     void clickButton(const char* name) override { QTest::mouseClick(control(name), Qt::LeftButton); }
     void clickCentreOf(const char* name) override

@@ -163,6 +163,7 @@ public:
         }
         const UINT vk = key == Key::Tab || key == Key::BackTab ? VK_TAB
                         : key == Key::Down                     ? VK_DOWN
+                        : key == Key::Space                    ? VK_SPACE
                         : key == Key::Escape                   ? VK_ESCAPE
                                                                : VK_RETURN;
         BYTE keys[256] = {};
