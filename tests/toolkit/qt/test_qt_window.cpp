@@ -4,7 +4,6 @@
 
 #include "support/program.h"
 #include "support/window_driver.h"
-#include "toolkit/qt/folder_list.h"
 #include "toolkit/qt/form.h"
 #include "toolkit/qt/row_list.h"
 #include "toolkit/qt/toolkit.h"
@@ -12,9 +11,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QFrame>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -87,16 +83,10 @@ public:
         return boxOf(QRect(widget->mapTo(&form(), QPoint(0, 0)), widget->size()));
     }
     bool visible(const char* name) override { return control(name)->isVisible(); }
+    // Labels, buttons and text boxes show their "text" property.
     std::string text(const char* name) override
     {
-        QWidget* widget = control(name);
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            return label->text().toStdString();
-        if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            return button->text().toStdString();
-        if (auto* box = qobject_cast<QLineEdit*>(widget))
-            return box->text().toStdString();
-        return {};
+        return control(name)->property("text").toString().toStdString();
     }
     testsupport::FontSeen font(const char* name) override
     {

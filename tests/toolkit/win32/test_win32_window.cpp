@@ -276,6 +276,9 @@ public:
         return ended == 0;
     }
 
+protected:
+    void shown() override { ASSERT_EQ(form().dpi(), 96); } // the shared layout's division by 15
+
 private:
     testsupport::Box boxIn(HWND container, HWND hwnd)
     {
@@ -329,11 +332,6 @@ protected:
     void SetUp() override { d.start(); }
     Win32WindowDriver d;
 };
-
-TEST_F(Win32Window, TheDefinitionsTwipsAreLaidOutAt96DotsPerInch)
-{
-    ASSERT_EQ(d.form().dpi(), 96); // the shared layout's division by 15
-}
 
 // A screen reader finds a row where it shows, chooses one as a click does, and an object held
 // past the window reaches nothing.
