@@ -20,16 +20,24 @@ namespace {
 
 using testsupport::Role;
 
-QApplication& application()
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_qt_window";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv); // for the whole run, as the program's
-    return *app;
-}
+// One application for the whole run, as the program has, gone before the program's end.
+class Application : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    int m_argc = 1;
+    char m_name[16] = "test_qt_window";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QApplication> m_app;
+};
+[[maybe_unused]] const auto* const g_application = ::testing::AddGlobalTestEnvironment(new Application);
 
 Role roleOf(QAccessibleInterface* object)
 {
@@ -195,7 +203,6 @@ private:
         return {};
     }
 
-    QApplication& m_app{application()};
     qt::Toolkit m_toolkit{testsupport::kProgram};
 };
 
