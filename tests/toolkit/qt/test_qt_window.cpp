@@ -41,20 +41,16 @@ private:
 
 Role roleOf(QAccessibleInterface* object)
 {
-    switch (object != nullptr ? object->role() : QAccessible::NoRole) {
-    case QAccessible::Grouping:
-        return Role::Grouping;
-    case QAccessible::List:
-        return Role::List;
-    case QAccessible::ListItem:
-        return Role::ListItem;
-    case QAccessible::Tree:
-        return Role::Tree;
-    case QAccessible::TreeItem:
-        return Role::TreeItem;
-    default:
-        return Role::Other;
+    const std::pair<QAccessible::Role, Role> roles[] = {{QAccessible::Grouping, Role::Grouping},
+                                                        {QAccessible::List, Role::List},
+                                                        {QAccessible::ListItem, Role::ListItem},
+                                                        {QAccessible::Tree, Role::Tree},
+                                                        {QAccessible::TreeItem, Role::TreeItem}};
+    for (const auto& [asked, role] : roles) {
+        if (object != nullptr && object->role() == asked)
+            return role;
     }
+    return Role::Other;
 }
 
 class QtWindowDriver : public testsupport::WindowDriver {

@@ -32,16 +32,6 @@ std::wstring textOf(HWND hwnd)
     return text;
 }
 
-/// An object's accessible object, as a screen reader gets it; null for none.
-IAccessible* accessibleOf(HWND hwnd)
-{
-    IAccessible* object = nullptr;
-    if (FAILED(::AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
-                                            reinterpret_cast<void**>(&object))))
-        return nullptr;
-    return object;
-}
-
 VARIANT childId(LONG child)
 {
     VARIANT id{};
@@ -50,52 +40,67 @@ VARIANT childId(LONG child)
     return id;
 }
 
-/// A text a screen reader asks of `child` of `object` (get_accName, get_accDescription).
-std::string said(IAccessible* object, LONG child,
-                 HRESULT (STDMETHODCALLTYPE IAccessible::*ask)(VARIANT, BSTR*))
-{
-    BSTR text = nullptr;
-    (object->*ask)(childId(child), &text);
-    std::wstring out(text != nullptr ? text : L"");
-    ::SysFreeString(text);
-    return win32::narrow(out);
-}
-
-/// A number a screen reader asks of `child` of `object` (get_accRole, get_accState); 0 for none.
-LONG asked(IAccessible* object, LONG child, HRESULT (STDMETHODCALLTYPE IAccessible::*ask)(VARIANT, VARIANT*))
-{
-    VARIANT value{};
-    (object->*ask)(childId(child), &value);
-    return value.vt == VT_I4 ? value.lVal : 0;
-}
-
-Role roleOf(LONG role)
-{
-    switch (role) {
-    case ROLE_SYSTEM_GROUPING:
-        return Role::Grouping;
-    case ROLE_SYSTEM_LIST:
-        return Role::List;
-    case ROLE_SYSTEM_LISTITEM:
-        return Role::ListItem;
-    case ROLE_SYSTEM_OUTLINE:
-        return Role::Tree;
-    case ROLE_SYSTEM_OUTLINEITEM:
-        return Role::TreeItem;
-    default:
-        return Role::Other;
+/// A window's accessible object, as a screen reader gets it, and what the reader asks of it.
+class Accessible {
+public:
+    explicit Accessible(HWND hwnd)
+    {
+        if (FAILED(::AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
+                                                reinterpret_cast<void**>(&m_object))))
+            m_object = nullptr;
     }
-}
+    ~Accessible()
+    {
+        if (m_object != nullptr)
+            m_object->Release();
+    }
+    Accessible(const Accessible&) = delete;
+    Accessible& operator=(const Accessible&) = delete;
+    IAccessible* operator->() const { return m_object; }
+    bool exists() const { return m_object != nullptr; }
 
-/// Asks `ask` of the accessible object of `hwnd`, released after.
-template <typename T, typename F> T reading(HWND hwnd, F ask)
+    /// A text of `child` (get_accName, get_accDescription); "" for none.
+    std::string said(LONG child, HRESULT (STDMETHODCALLTYPE IAccessible::*ask)(VARIANT, BSTR*)) const
+    {
+        BSTR text = nullptr;
+        if (m_object != nullptr)
+            (m_object->*ask)(childId(child), &text);
+        const std::wstring out(text != nullptr ? text : L"");
+        ::SysFreeString(text);
+        return win32::narrow(out);
+    }
+    /// A number of `child` (get_accRole, get_accState); 0 for none.
+    LONG asked(LONG child, HRESULT (STDMETHODCALLTYPE IAccessible::*ask)(VARIANT, VARIANT*)) const
+    {
+        VARIANT value{};
+        if (m_object != nullptr)
+            (m_object->*ask)(childId(child), &value);
+        return value.vt == VT_I4 ? value.lVal : 0;
+    }
+    LONG children() const
+    {
+        LONG count = 0;
+        if (m_object != nullptr)
+            m_object->get_accChildCount(&count);
+        return count;
+    }
+
+private:
+    IAccessible* m_object{nullptr};
+};
+
+Role roleOf(LONG asked)
 {
-    IAccessible* object = accessibleOf(hwnd);
-    if (object == nullptr)
-        return T{};
-    T read = ask(object);
-    object->Release();
-    return read;
+    const std::pair<LONG, Role> roles[] = {{ROLE_SYSTEM_GROUPING, Role::Grouping},
+                                           {ROLE_SYSTEM_LIST, Role::List},
+                                           {ROLE_SYSTEM_LISTITEM, Role::ListItem},
+                                           {ROLE_SYSTEM_OUTLINE, Role::Tree},
+                                           {ROLE_SYSTEM_OUTLINEITEM, Role::TreeItem}};
+    for (const auto& [code, role] : roles) {
+        if (asked == code)
+            return role;
+    }
+    return Role::Other;
 }
 
 std::function<void()> g_firstAction;
@@ -227,37 +232,30 @@ public:
             const HWND before = ::GetWindow(hwnd, GW_HWNDPREV);
             return classOf(before) == L"Static" ? win32::narrow(textOf(before)) : "";
         }
-        return reading<std::string>(
-            hwnd, [](IAccessible* o) { return said(o, CHILDID_SELF, &IAccessible::get_accName); });
+        return Accessible(hwnd).said(CHILDID_SELF, &IAccessible::get_accName);
     }
     Role role(const char* name) override
     {
-        return roleOf(reading<LONG>(
-            control(name), [](IAccessible* o) { return asked(o, CHILDID_SELF, &IAccessible::get_accRole); }));
+        return roleOf(Accessible(control(name)).asked(CHILDID_SELF, &IAccessible::get_accRole));
     }
     bool readAsInvisible(const char* name) override
     {
-        return reading<LONG>(
-                   control(name),
-                   [](IAccessible* o) { return asked(o, CHILDID_SELF, &IAccessible::get_accState); }) &
-               STATE_SYSTEM_INVISIBLE;
+        return (Accessible(control(name)).asked(CHILDID_SELF, &IAccessible::get_accState) &
+                STATE_SYSTEM_INVISIBLE) != 0;
     }
     std::vector<testsupport::RowRead> readRows(const char* name) override
     {
-        return reading<std::vector<testsupport::RowRead>>(control(name), [](IAccessible* o) {
-            std::vector<testsupport::RowRead> read;
-            LONG count = 0;
-            o->get_accChildCount(&count);
-            for (LONG child = 1; child <= count; ++child) {
-                const LONG state = asked(o, child, &IAccessible::get_accState);
-                read.push_back({said(o, child, &IAccessible::get_accName),
-                                said(o, child, &IAccessible::get_accDescription),
-                                roleOf(asked(o, child, &IAccessible::get_accRole)),
-                                (state & STATE_SYSTEM_SELECTED) != 0, (state & STATE_SYSTEM_FOCUSED) != 0,
-                                (state & STATE_SYSTEM_EXPANDED) != 0, (state & STATE_SYSTEM_COLLAPSED) != 0});
-            }
-            return read;
-        });
+        std::vector<testsupport::RowRead> read;
+        const Accessible o(control(name));
+        for (LONG child = 1; child <= o.children(); ++child) {
+            const LONG state = o.asked(child, &IAccessible::get_accState);
+            read.push_back({o.said(child, &IAccessible::get_accName),
+                            o.said(child, &IAccessible::get_accDescription),
+                            roleOf(o.asked(child, &IAccessible::get_accRole)),
+                            (state & STATE_SYSTEM_SELECTED) != 0, (state & STATE_SYSTEM_FOCUSED) != 0,
+                            (state & STATE_SYSTEM_EXPANDED) != 0, (state & STATE_SYSTEM_COLLAPSED) != 0});
+        }
+        return read;
     }
 
     void closeByTitleBar() override { ::SendMessageW(form().handle(), WM_CLOSE, 0, 0); }
@@ -340,8 +338,8 @@ TEST_F(Win32Window, AScreenReaderFindsAndChoosesRowsAndHeldPastTheWindowReachesN
     testsupport::writeFile(d.app / L"Mise \u00e0 jour.ugx", "another upgrade\n");
     d.clickRow("Dir1", d.selectedRow("Dir1")); // reads the folder again
     HWND fileList = d.control("FileList1");
-    IAccessible* object = accessibleOf(fileList);
-    ASSERT_NE(object, nullptr);
+    const Accessible object(fileList);
+    ASSERT_TRUE(object.exists());
     LONG x = 0, y = 0, width = 0, height = 0;
     EXPECT_EQ(object->accLocation(&x, &y, &width, &height, childId(2)), S_OK);
     VARIANT hit{};
@@ -352,19 +350,12 @@ TEST_F(Win32Window, AScreenReaderFindsAndChoosesRowsAndHeldPastTheWindowReachesN
         d.win32Toolkit().handle(msg);
     EXPECT_EQ(d.title(), "Open... Mise \xc3\xa0 jour.ugx");
     // The panel, a group, holds its controls.
-    EXPECT_GE(reading<LONG>(d.control("picFileOpen"),
-                            [](IAccessible* o) {
-                                LONG children = 0;
-                                o->get_accChildCount(&children);
-                                return children;
-                            }),
-              4);
+    EXPECT_GE(Accessible(d.control("picFileOpen")).children(), 4);
 
     d.clickButton("cmdOpenCancel");
     ASSERT_FALSE(::IsWindow(fileList));
     LONG count = 0;
     EXPECT_EQ(object->get_accChildCount(&count), RPC_E_DISCONNECTED);
-    object->Release();
 }
 
 TEST(Win32DriveList, AnUnavailableDriveChosenInTheDropDownShowsTheFormerDriveAgain)
