@@ -7,6 +7,7 @@
 #include "toolkit/qt/form.h"
 #include "toolkit/qt/row_list.h"
 #include "toolkit/qt/toolkit.h"
+#include "window/frm_file_definition.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -217,7 +218,8 @@ TEST_F(QtWindow, FrameIconAndFaces)
     const QRect screen = window.screen()->availableGeometry();
     EXPECT_LE(qAbs(window.geometry().center().x() - screen.center().x()), 1);
     EXPECT_LE(qAbs(window.geometry().center().y() - screen.center().y()), 1);
-    // Where the face is missing a sans-serif face stands in.
+    // The window's face is the definition's; where it is missing a sans-serif face stands in.
+    EXPECT_EQ(window.font().family().toStdString(), frmFileDefinition().font.face);
     EXPECT_EQ(window.font().styleHint(), QFont::SansSerif);
 }
 
