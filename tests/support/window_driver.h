@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,14 @@ struct RowRead {
     bool focused{false};
     bool expanded{false};
     bool collapsed{false};
+};
+
+/// A message box as the user sees it.
+struct BoxSeen {
+    std::string title;
+    std::string text;                        ///< a line break as "\n"
+    std::optional<runtime::MsgKind> picture; ///< the system's picture of that kind, or none
+    int buttons{0};
 };
 
 enum class Key { Tab, BackTab, Down, Space, Return, Enter, Escape, LetterO };
@@ -105,6 +114,11 @@ public:
     /// Runs the toolkit's loop with `action` as the first thing the user does; true when the
     /// loop ended, within seconds, because the last window went.
     virtual bool loopEndsAfter(const std::function<void()>& action) = 0;
+
+    /// Once one of this program's message boxes shows, `afterMs` from now at the soonest,
+    /// reads it into `seen` (if given) and presses its button, as a user would.
+    virtual void answerABox(int afterMs, BoxSeen* seen) = 0;
+    virtual bool aBoxShows() = 0;
 
     int rowOf(const char* list, const std::string& text)
     {

@@ -1,12 +1,13 @@
 // The promises every toolkit keeps for the real window frmFile: its layout at the definition's
 // geometry in both states, its tab order and keys, clicks on rows, what screen readers read and
-// the loop's end. Each build runs them on its own toolkit through its WindowDriver; what the
-// window does is tested once, on the toolkit stand-in (tests/window).
+// the loop's end; and for its message boxes. Each build runs them on its own toolkit through its
+// WindowDriver; what the window does is tested once, on the toolkit stand-in (tests/window).
 
 #include "support/window_driver.h"
 #include "window/frm_file_definition.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -250,6 +251,49 @@ TEST_F(ToolkitWindow, TheLoopEndsWhenTheWindowGoesByCancelOrTheTitleBar)
     EXPECT_TRUE(d->loopEndsAfter([&] { d->closeByTitleBar(); }));
     EXPECT_FALSE(d->window->form().isLoaded());
     EXPECT_EQ(d->files.calls(testsupport::Op::CopyFile), 0);
+}
+
+// The toolkit's message boxes, with no window.
+TEST(ToolkitDialogs, AMessageBoxHasTheProgramsTitleThePictureOfItsKindAndOneButton)
+{
+    const auto d = testsupport::makeWindowDriver();
+    for (const auto kind : {runtime::MsgKind::Warning, runtime::MsgKind::Information}) {
+        testsupport::BoxSeen seen;
+        d->answerABox(0, &seen);
+        d->toolkit().dialogs().msgBox("first line\r\nsecond line", kind);
+        EXPECT_EQ(seen.title, "Orvalis Upgrade");
+        EXPECT_EQ(seen.text, "first line\nsecond line");
+        EXPECT_EQ(seen.picture, kind);
+        EXPECT_EQ(seen.buttons, 1);
+        EXPECT_FALSE(d->aBoxShows());
+    }
+}
+
+TEST(ToolkitDialogs, WorkGivenToTheBoxRunsOnceWhileItShowsAndWhatItThrowsComesAfter)
+{
+    const auto d = testsupport::makeWindowDriver();
+    runtime::Dialogs& dialogs = d->toolkit().dialogs();
+    // Should the work wait for the box to go, the box goes after a while and the test fails.
+    d->answerABox(3000, nullptr);
+    int runs = 0;
+    bool shown = false;
+    dialogs.msgBoxMeanwhile("text", runtime::MsgKind::Warning, [&] {
+        ++runs;
+        shown = d->aBoxShows();
+        d->answerABox(0, nullptr);
+    });
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(shown);
+    bool thrownAfterTheBox = false;
+    try {
+        dialogs.msgBoxMeanwhile("text", runtime::MsgKind::Warning, [&] {
+            d->answerABox(0, nullptr);
+            throw std::runtime_error("no window");
+        });
+    } catch (const std::runtime_error&) {
+        thrownAfterTheBox = !d->aBoxShows();
+    }
+    EXPECT_TRUE(thrownAfterTheBox);
 }
 
 } // namespace

@@ -9,9 +9,11 @@
 #include "toolkit/qt/toolkit.h"
 #include "window/frm_file_definition.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QFrame>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -176,6 +178,31 @@ public:
         return m_toolkit.run() == 0 && guard.isActive();
     }
 
+    void answerABox(int afterMs, testsupport::BoxSeen* seen) override
+    {
+        auto* timer = new QTimer(&m_answers); // stopped with the driver
+        QObject::connect(timer, &QTimer::timeout, [timer, seen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return; // tries again
+            timer->stop();
+            if (seen != nullptr) {
+                const QMessageBox::Icon icon = box->icon();
+                *seen = {box->windowTitle().toStdString(), box->text().toStdString(),
+                         icon == QMessageBox::Warning       ? std::optional(runtime::MsgKind::Warning)
+                         : icon == QMessageBox::Information ? std::optional(runtime::MsgKind::Information)
+                                                            : std::nullopt,
+                         static_cast<int>(box->buttons().size())};
+            }
+            QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
+        });
+        timer->start(afterMs);
+    }
+    bool aBoxShows() override
+    {
+        return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr;
+    }
+
 protected:
     void shown() override
     {
@@ -201,6 +228,7 @@ private:
     }
 
     qt::Toolkit m_toolkit{testsupport::kProgram};
+    QObject m_answers;
 };
 
 class QtWindow : public ::testing::Test {

@@ -1,7 +1,7 @@
 // The window frmFile on the Win32 toolkit: the driver the shared promises
 // (test_toolkit_window.cpp) run through, its real controls given the messages the system sends
 // them, and what only Win32 does: its dots per inch, the drop-down's refusal, what a screen
-// reader does with a list's rows beyond reading them, and the real message boxes.
+// reader does with a list's rows beyond reading them.
 
 #include "support/program.h"
 #include "support/window_driver.h"
@@ -12,6 +12,7 @@
 #include "window/frm_file_definition.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <oleacc.h>
 #include <stdexcept>
@@ -105,9 +106,61 @@ Role roleOf(LONG asked)
 
 std::function<void()> g_firstAction;
 
+/// The box of this program's thread that shows, or null.
+HWND shownBox()
+{
+    const HWND box = ::FindWindowW(L"#32770", nullptr);
+    return box != nullptr && ::GetWindowThreadProcessId(box, nullptr) == ::GetCurrentThreadId() &&
+                   ::IsWindowVisible(box)
+               ? box
+               : nullptr;
+}
+
+/// The answers waiting for a box, by their timers, each with where to tell what it saw.
+std::map<UINT_PTR, testsupport::BoxSeen*> g_answers;
+
+void CALLBACK answerBox(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    const HWND box = shownBox();
+    if (box == nullptr)
+        return; // tries again
+    ::KillTimer(nullptr, timer);
+    testsupport::BoxSeen* seen = g_answers[timer];
+    g_answers.erase(timer);
+    if (seen != nullptr) {
+        seen->title = win32::narrow(textOf(box));
+        seen->text = win32::narrow(textOf(::GetDlgItem(box, 0xFFFF)));
+        for (std::size_t at; (at = seen->text.find("\r\n")) != std::string::npos;)
+            seen->text.erase(at, 1);
+        // The picture in the body: the static control with id 20 on Windows, 0x440 under Wine.
+        HICON icon = nullptr;
+        for (const int id : {20, 0x440}) {
+            if (icon == nullptr)
+                icon = reinterpret_cast<HICON>(::SendDlgItemMessageW(box, id, STM_GETICON, 0, 0));
+        }
+        seen->picture = icon == ::LoadIconW(nullptr, IDI_WARNING) ? std::optional(runtime::MsgKind::Warning)
+                        : icon == ::LoadIconW(nullptr, IDI_INFORMATION)
+                            ? std::optional(runtime::MsgKind::Information)
+                            : std::nullopt;
+        for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t kind[16] = {};
+            ::GetClassNameW(child, kind, 16);
+            seen->buttons += std::wstring(kind) == L"Button" && ::IsWindowVisible(child) ? 1 : 0;
+        }
+    }
+    ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+}
+
 class Win32WindowDriver : public testsupport::WindowDriver {
 public:
-    ~Win32WindowDriver() override { window.reset(); } // before the toolkit it was made with
+    ~Win32WindowDriver() override
+    {
+        window.reset(); // before the toolkit it was made with
+        for (const auto& [timer, seen] : g_answers)
+            ::KillTimer(nullptr, timer);
+        g_answers.clear();
+    }
     runtime::Toolkit& toolkit() override { return m_toolkit; }
     win32::Toolkit& win32Toolkit() { return m_toolkit; }
     win32::Form& form() { return dynamic_cast<win32::Form&>(window->form()); }
@@ -274,6 +327,12 @@ public:
         return ended == 0;
     }
 
+    void answerABox(int afterMs, testsupport::BoxSeen* seen) override
+    {
+        g_answers[::SetTimer(nullptr, 0, static_cast<UINT>(afterMs), answerBox)] = seen;
+    }
+    bool aBoxShows() override { return shownBox() != nullptr; }
+
 protected:
     void shown() override { ASSERT_EQ(form().dpi(), 96); } // the shared layout's division by 15
 
@@ -377,76 +436,6 @@ TEST(Win32DriveList, AnUnavailableDriveChosenInTheDropDownShowsTheFormerDriveAga
                    reinterpret_cast<LPARAM>(drive1));
     EXPECT_EQ(d.dialogs.messages.back(), "This Drive is currently unavailable.");
     EXPECT_EQ(drives.selected(), before);
-}
-
-// The real box, answered from a timer on this thread as a user would close it.
-std::wstring g_seenText;
-std::wstring g_seenCaption;
-HICON g_seenIcon = nullptr;
-
-void CALLBACK answerBox(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    HWND box = ::FindWindowW(L"#32770", nullptr);
-    if (box == nullptr || ::GetWindowThreadProcessId(box, nullptr) != ::GetCurrentThreadId())
-        return;
-    ::KillTimer(nullptr, timer);
-    g_seenCaption = textOf(box);
-    g_seenText = textOf(::GetDlgItem(box, 0xFFFF));
-    // The picture in the body: the static control with id 20 on Windows, 0x440 under Wine.
-    for (const int id : {20, 0x440}) {
-        if (g_seenIcon == nullptr)
-            g_seenIcon = reinterpret_cast<HICON>(::SendDlgItemMessageW(box, id, STM_GETICON, 0, 0));
-    }
-    ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-}
-
-TEST(Dialogs, ShowAModalBoxWithTheApplicationsTitleAndTheSystemsPictureOfItsKind)
-{
-    int argc = 0;
-    win32::Toolkit toolkit(argc, nullptr, testsupport::kProgram);
-    const struct {
-        runtime::MsgKind kind;
-        const wchar_t* picture;
-        const char* text;
-    } boxes[] = {{runtime::MsgKind::Warning, IDI_WARNING, "This Drive is currently unavailable."},
-                 {runtime::MsgKind::Information, IDI_INFORMATION, "Upgrade successful."}};
-    for (const auto& box : boxes) {
-        g_seenIcon = nullptr;
-        ::SetTimer(nullptr, 0, 50, answerBox);
-        toolkit.dialogs().msgBox(box.text, box.kind);
-        EXPECT_EQ(g_seenCaption, L"Orvalis Upgrade");
-        EXPECT_EQ(g_seenText, win32::widen(box.text));
-        EXPECT_EQ(g_seenIcon, ::LoadIconW(nullptr, box.picture)) << box.text;
-    }
-}
-
-TEST(Dialogs, WorkGivenToTheBoxRunsOnceWhileItShowsAndWhatItThrowsComesAfter)
-{
-    int argc = 0;
-    win32::Toolkit toolkit(argc, nullptr, testsupport::kProgram);
-    // Should the work wait for the box to go, the box goes after a while and the test fails.
-    const UINT_PTR fallback = ::SetTimer(nullptr, 0, 3000, answerBox);
-    int runs = 0;
-    bool shown = false;
-    toolkit.dialogs().msgBoxMeanwhile("text", runtime::MsgKind::Warning, [&] {
-        ++runs;
-        const HWND box = ::FindWindowW(L"#32770", nullptr);
-        shown = box != nullptr && ::IsWindowVisible(box);
-        ::SetTimer(nullptr, 0, 0, answerBox);
-    });
-    ::KillTimer(nullptr, fallback);
-    EXPECT_EQ(runs, 1);
-    EXPECT_TRUE(shown);
-    bool thrownAfterTheBox = false;
-    try {
-        toolkit.dialogs().msgBoxMeanwhile("text", runtime::MsgKind::Warning, [] {
-            ::SetTimer(nullptr, 0, 0, answerBox);
-            throw std::runtime_error("no window");
-        });
-    } catch (const std::runtime_error&) {
-        thrownAfterTheBox = ::FindWindowW(L"#32770", nullptr) == nullptr;
-    }
-    EXPECT_TRUE(thrownAfterTheBox);
 }
 
 } // namespace
