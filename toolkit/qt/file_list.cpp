@@ -23,7 +23,8 @@ std::string FileList::fileName()
 void FileList::keyPressEvent(QKeyEvent* event)
 {
     // Moving with the keys selects, as a click does; a single entry that has the focus
-    // but no selection is selected by Up or Down as well.
+    // but no selection is selected by Up or Down as well, and Space is a click on the
+    // selected entry (after "Return to List" the keys can choose the only file again).
     const std::string before = selectedName();
     const int row = currentRow();
     RowList::keyPressEvent(event);
@@ -31,7 +32,7 @@ void FileList::keyPressEvent(QKeyEvent* event)
     if (arrow && selectedRow() < 0)
         selectCurrentRow();
     const std::string after = selectedName();
-    if (!after.empty() && (after != before || currentRow() != row))
+    if (!after.empty() && (after != before || currentRow() != row || event->key() == Qt::Key_Space))
         m_state.click.raise();
 }
 

@@ -1,7 +1,6 @@
 #include "toolkit/qt/dialogs.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 #include <QAccessible>
 #include <QApplication>
@@ -14,45 +13,33 @@
 #include <QTimer>
 #include <QWindow>
 
+// The title, text, picture and button of a box, and the work it runs while it shows, are
+// the toolkits' shared promises (tests/toolkit/test_toolkit_window.cpp); here is Qt's own.
 class TestDialogs : public QObject {
     Q_OBJECT
 
 private slots:
     void initTestCase() { QApplication::setApplicationName(QStringLiteral("Orvalis Upgrade")); }
-    void messageBoxHasOkOnlyAndTheProgramsTitle();
-    void workGivenToTheBoxRunsOnceWhileItShows();
+    void messageBoxLeavesRoomForTheTitleShowsNoButtonPictureAndGoes();
     void longCopyShowsProgressAndTakesNoInput();
 };
 
-void TestDialogs::messageBoxHasOkOnlyAndTheProgramsTitle()
+void TestDialogs::messageBoxLeavesRoomForTheTitleShowsNoButtonPictureAndGoes()
 {
     qt::Dialogs dialogs;
     for (const auto kind : {runtime::MsgKind::Warning, runtime::MsgKind::Information}) {
-        QString caption;
-        QString text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        int buttons = -1;
         bool buttonPicture = true;
         int width = 0;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box != nullptr);
-            caption = box->windowTitle();
-            width = box->width() - QFontMetrics(box->font()).horizontalAdvance(caption);
-            text = box->text();
-            icon = box->icon();
-            buttons = static_cast<int>(box->buttons().size());
-            QVERIFY(buttons > 0);
+            QVERIFY(box != nullptr && !box->buttons().empty());
+            width = box->width() - QFontMetrics(box->font()).horizontalAdvance(box->windowTitle());
             buttonPicture = !box->buttons().front()->icon().isNull();
             QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
         });
-        dialogs.msgBox("first line\r\nsecond line", kind);
-        QCOMPARE(caption, QStringLiteral("Orvalis Upgrade"));
+        dialogs.msgBox("text", kind);
         // Room for the caption beside the title bar's icon and close button, however short the text.
         QVERIFY2(width >= 100, qPrintable(QString::number(width)));
-        QCOMPARE(text, QStringLiteral("first line\nsecond line"));
-        QCOMPARE(icon, kind == runtime::MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Information);
-        QCOMPARE(buttons, 1);
         QVERIFY(!buttonPicture);
     }
     // Closed boxes are taken down once the event loop runs, none left behind.
@@ -63,41 +50,6 @@ void TestDialogs::messageBoxHasOkOnlyAndTheProgramsTitle()
     };
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(boxes(), 0);
-}
-
-void TestDialogs::workGivenToTheBoxRunsOnceWhileItShows()
-{
-    qt::Dialogs dialogs;
-    const auto closeBox = [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->accept();
-    };
-    // Should the work wait for the box to go, the box goes after a while and the test fails.
-    QTimer fallback;
-    fallback.setInterval(3000);
-    QObject::connect(&fallback, &QTimer::timeout, closeBox);
-    fallback.start();
-    int runs = 0;
-    bool shown = false;
-    dialogs.msgBoxMeanwhile("text", runtime::MsgKind::Warning, [&] {
-        ++runs;
-        const auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        shown = box != nullptr && box->isVisible();
-        QTimer::singleShot(0, closeBox);
-    });
-    QCOMPARE(runs, 1);
-    QVERIFY(shown);
-    // What the work throws comes out once the box is closed.
-    bool thrownAfterTheBox = false;
-    try {
-        dialogs.msgBoxMeanwhile("text", runtime::MsgKind::Warning, [&] {
-            QTimer::singleShot(0, closeBox);
-            throw std::runtime_error("no window");
-        });
-    } catch (const std::runtime_error&) {
-        thrownAfterTheBox = QApplication::activeModalWidget() == nullptr;
-    }
-    QVERIFY(thrownAfterTheBox);
 }
 
 void TestDialogs::longCopyShowsProgressAndTakesNoInput()

@@ -1,398 +1,322 @@
-// The window drawn by the Qt toolkit: what it looks like, its keys, what screen readers see and
-// its loop. What the window does is tested once, on the toolkit stand-in (tests/window).
+// The window drawn by the Qt toolkit: the driver the shared promises (test_toolkit_window.cpp)
+// run through, and what only Qt does: its frame and icon, its colours, the focus it draws and
+// what its accessibility bridge is told beside names and roles.
 
-#include "support/app_folders.h"
 #include "support/program.h"
-#include "support/recording_dialogs.h"
-#include "toolkit/qt/drive_list.h"
-#include "toolkit/qt/file_list.h"
-#include "toolkit/qt/folder_list.h"
+#include "support/window_driver.h"
 #include "toolkit/qt/form.h"
 #include "toolkit/qt/row_list.h"
 #include "toolkit/qt/toolkit.h"
-#include "window/frm_file.h"
 #include "window/frm_file_definition.h"
 
-#include <filesystem>
-#include <memory>
-#include <string>
-
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
-#include <QCheckBox>
 #include <QFrame>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSignalSpy>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
-
-class TestQtWindow : public QObject {
-    Q_OBJECT
-
-private slots:
-    void everyControlAsTheDefinitionSaysInBothStates();
-    void windowFrameAndIcon();
-    void firstFocusAndTabOrderInBothStates();
-    void panelButtonsAreWhatLiesOnTop();
-    void enterPressesOnlyAFocusedButtonAndEscapeNothing();
-    void screenReadersSeeNamesRolesAndLabels();
-    void focusShowsOnListsAndPanel();
-    void colours();
-    void theLoopEndsWhenTheWindowGoesByCancelOrTheTitleBar();
-};
+#include <gtest/gtest.h>
 
 namespace {
 
-/// The window on the application folder "app" (see AppFolders).
-struct WindowFixture : testsupport::AppFolders {
-    /// Makes the window, loads it and shows it, as the program's start does; returns the
-    /// window's widget.
-    qt::Form& start()
+using testsupport::Role;
+
+// One application for the whole run, as the program has, gone before the program's end.
+class Application : public ::testing::Environment {
+public:
+    void SetUp() override
     {
-        window = std::make_unique<frmFile>(qt, files, dialogs);
-        window->load();
-        window->show();
-        QApplication::setActiveWindow(&form());
-        if (!QTest::qWaitForWindowExposed(&form()))
-            qWarning("the window was not exposed");
-        return form();
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
     }
+    void TearDown() override { m_app.reset(); }
 
+private:
+    int m_argc = 1;
+    char m_name[16] = "test_qt_window";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QApplication> m_app;
+};
+[[maybe_unused]] const auto* const g_application = ::testing::AddGlobalTestEnvironment(new Application);
+
+Role roleOf(QAccessibleInterface* object)
+{
+    const std::pair<QAccessible::Role, Role> roles[] = {{QAccessible::Grouping, Role::Grouping},
+                                                        {QAccessible::List, Role::List},
+                                                        {QAccessible::ListItem, Role::ListItem},
+                                                        {QAccessible::Tree, Role::Tree},
+                                                        {QAccessible::TreeItem, Role::TreeItem}};
+    for (const auto& [asked, role] : roles) {
+        if (object != nullptr && object->role() == asked)
+            return role;
+    }
+    return Role::Other;
+}
+
+class QtWindowDriver : public testsupport::WindowDriver {
+public:
+    ~QtWindowDriver() override { window.reset(); } // before the toolkit it was made with
+    runtime::Toolkit& toolkit() override { return m_toolkit; }
     qt::Form& form() const { return dynamic_cast<qt::Form&>(window->form()); }
-
-    template <typename T> T* control(const char* name) const
+    template <typename T = QWidget> T* control(const char* name) const
     {
         return form().findChild<T*>(QString::fromLatin1(name));
     }
-    qt::DriveList* drive1() const { return control<qt::DriveList>("Drive1"); }
-    qt::FolderList* dir1() const { return control<qt::FolderList>("Dir1"); }
-    qt::FileList* fileList1() const { return control<qt::FileList>("FileList1"); }
-    QFrame* panel() const { return control<QFrame>("picFileOpen"); }
-    QPushButton* pushButton(const char* name) const { return control<QPushButton>(name); }
+    qt::RowList* list(const char* name) const { return control<qt::RowList>(name); }
 
-    testsupport::RecordingDialogs dialogs;
-    qt::Toolkit qt{testsupport::kProgram};
-    std::unique_ptr<frmFile> window;
+    testsupport::Box client() override { return {0, 0, form().width(), form().height()}; }
+    bool fixedFrame() override
+    {
+        const Qt::WindowFlags flags = form().windowFlags();
+        return !(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)) &&
+               (flags & Qt::WindowCloseButtonHint) && (flags & Qt::MSWindowsFixedSizeDialogHint) &&
+               form().minimumSize() == form().maximumSize();
+    }
+    std::string title() override { return form().windowTitle().toStdString(); }
+    std::string containerOf(const char* name) override
+    {
+        QWidget* widget = control(name);
+        if (widget == nullptr)
+            return "?";
+        return widget->parentWidget() == &form() ? "" : widget->parentWidget()->objectName().toStdString();
+    }
+    testsupport::Box box(const char* name) override { return boxOf(control(name)->geometry()); }
+    testsupport::Box boxInWindow(const char* name) override
+    {
+        QWidget* widget = control(name);
+        return boxOf(QRect(widget->mapTo(&form(), QPoint(0, 0)), widget->size()));
+    }
+    bool visible(const char* name) override { return control(name)->isVisible(); }
+    // Labels, buttons and text boxes show their "text" property.
+    std::string text(const char* name) override
+    {
+        return control(name)->property("text").toString().toStdString();
+    }
+    testsupport::FontSeen font(const char* name) override
+    {
+        const QFont f = control(name)->font();
+        return {f.family().toStdString(), f.pointSizeF(), f.weight(), f.italic() || f.underline()};
+    }
+    std::string hitAtCentreOf(const char* name) override { return nameOf(form().childAt(centreOf(name))); }
+
+    std::string focused() override { return nameOf(QApplication::focusWidget()); }
+    void focus(const char* name) override { control(name)->setFocus(); }
+    void press(testsupport::Key key) override
+    {
+        // In the order of testsupport::Key.
+        static const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+            {Qt::Key_Tab, {}},    {Qt::Key_Backtab, Qt::ShiftModifier},
+            {Qt::Key_Down, {}},   {Qt::Key_Space, {}},
+            {Qt::Key_Return, {}}, {Qt::Key_Enter, Qt::KeypadModifier},
+            {Qt::Key_Escape, {}}};
+        if (key == testsupport::Key::LetterO)
+            return QTest::keyClick(QApplication::focusWidget(), 'O');
+        const auto& [code, modifiers] = keys[static_cast<int>(key)];
+        QTest::keyClick(QApplication::focusWidget(), code, modifiers);
+    }
+    void clickButton(const char* name) override { QTest::mouseClick(control(name), Qt::LeftButton); }
+    void clickCentreOf(const char* name) override
+    {
+        QTest::mouseClick(&form(), Qt::LeftButton, {}, centreOf(name));
+    }
+    std::vector<std::string> rows(const char* name) override
+    {
+        std::vector<std::string> texts;
+        for (int row = 0; row < list(name)->count(); ++row)
+            texts.push_back(list(name)->text(row).toStdString());
+        return texts;
+    }
+    int selectedRow(const char* name) override { return list(name)->selectedRow(); }
+    void mouseOnRow(const char* name, int row, bool twice) override
+    {
+        const QRect rect = list(name)->rowRect(row);
+        const QPoint at(rect.left() + 12, rect.center().y());
+        if (twice) // press, release, press, release, as the window system delivers it
+            QTest::mouseDClick(list(name)->viewport(), Qt::LeftButton, {}, at);
+        else
+            QTest::mouseClick(list(name)->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    std::string accessibleName(const char* name) override
+    {
+        return control(name)->accessibleName().toStdString();
+    }
+    Role role(const char* name) override
+    {
+        return roleOf(QAccessible::queryAccessibleInterface(control(name)));
+    }
+    bool readAsInvisible(const char* name) override
+    {
+        return QAccessible::queryAccessibleInterface(control(name))->state().invisible;
+    }
+    std::vector<testsupport::RowRead> readRows(const char* name) override
+    {
+        std::vector<testsupport::RowRead> read;
+        QAccessibleInterface* object = QAccessible::queryAccessibleInterface(control(name));
+        for (int i = 0; i < object->childCount(); ++i) {
+            QAccessibleInterface* row = object->child(i);
+            const QAccessible::State state = row->state();
+            read.push_back({row->text(QAccessible::Name).toStdString(),
+                            row->text(QAccessible::Description).toStdString(), roleOf(row),
+                            bool(state.selected), bool(state.focused), bool(state.expanded),
+                            bool(state.collapsed)});
+        }
+        return read;
+    }
+
+    void closeByTitleBar() override { form().windowHandle()->close(); } // the system asks it to close
+    bool loopEndsAfter(const std::function<void()>& action) override
+    {
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        guard.start(10'000);
+        QTimer::singleShot(0, action);
+        return m_toolkit.run() == 0 && guard.isActive();
+    }
+
+    void answerABox(int afterMs, testsupport::BoxSeen* seen) override
+    {
+        auto* timer = new QTimer(&m_answers); // stopped with the driver
+        QObject::connect(timer, &QTimer::timeout, [timer, seen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return; // tries again
+            timer->stop();
+            if (seen != nullptr) {
+                const QMessageBox::Icon icon = box->icon();
+                *seen = {box->windowTitle().toStdString(), box->text().toStdString(),
+                         icon == QMessageBox::Warning       ? std::optional(runtime::MsgKind::Warning)
+                         : icon == QMessageBox::Information ? std::optional(runtime::MsgKind::Information)
+                                                            : std::nullopt,
+                         static_cast<int>(box->buttons().size())};
+            }
+            QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
+        });
+        timer->start(afterMs);
+    }
+    bool aBoxShows() override
+    {
+        return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr;
+    }
+
+protected:
+    void shown() override
+    {
+        QApplication::setActiveWindow(&form());
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form()));
+    }
+
+private:
+    static testsupport::Box boxOf(const QRect& r) { return {r.left(), r.top(), r.width(), r.height()}; }
+    QPoint centreOf(const char* name) const
+    {
+        QWidget* widget = control(name);
+        return widget->mapTo(&form(), widget->rect().center());
+    }
+    /// The control `widget` is or lies in; "" for none.
+    static std::string nameOf(const QWidget* widget)
+    {
+        for (; widget != nullptr; widget = widget->parentWidget()) {
+            if (!widget->objectName().isEmpty() && !widget->isWindow())
+                return widget->objectName().toStdString();
+        }
+        return {};
+    }
+
+    qt::Toolkit m_toolkit{testsupport::kProgram};
+    QObject m_answers;
 };
 
-/// The row of `list` whose shown text is `text`, or -1.
-int rowOf(const qt::RowList* list, const QString& text)
+class QtWindow : public ::testing::Test {
+protected:
+    void SetUp() override { d.start(); }
+    QtWindowDriver d;
+};
+
+TEST_F(QtWindow, FrameIconAndFaces)
 {
-    for (int row = 0; row < list->count(); ++row) {
-        if (list->text(row) == text)
-            return row;
+    qt::Form& window = d.form();
+    EXPECT_FALSE(window.windowIcon().isNull());
+    EXPECT_FALSE(QApplication::windowIcon().isNull()); // the message boxes' icon too
+    EXPECT_EQ(window.windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
+    const QRect screen = window.screen()->availableGeometry();
+    EXPECT_LE(qAbs(window.geometry().center().x() - screen.center().x()), 1);
+    EXPECT_LE(qAbs(window.geometry().center().y() - screen.center().y()), 1);
+    // The window's face is the definition's; where it is missing a sans-serif face stands in.
+    EXPECT_EQ(window.font().family().toStdString(), frmFileDefinition().font.face);
+    EXPECT_EQ(window.font().styleHint(), QFont::SansSerif);
+}
+
+TEST_F(QtWindow, FocusShowsOnListsAndPanel)
+{
+    const auto edge = [](QWidget* w) {
+        return w->grab().toImage().pixelColor(1, w->height() / 2);
+    };
+    QWidget* file = d.control("FileList1");
+    QWidget* dir = d.control("Dir1");
+    const QColor highlight = file->palette().color(QPalette::Highlight);
+    EXPECT_EQ(edge(file), highlight);
+    EXPECT_NE(edge(dir), highlight);
+    dir->setFocus();
+    EXPECT_EQ(edge(dir), highlight);
+    EXPECT_NE(edge(file), highlight);
+
+    // The panel draws a focus rectangle inside its border while it has the focus.
+    d.clickRow("FileList1", d.rowOf("FileList1", "older.UGX"));
+    QWidget* panel = d.control("picFileOpen");
+    panel->setFocus();
+    const QImage focused = panel->grab().toImage();
+    d.focus("cmdOpenOK");
+    EXPECT_NE(panel->grab().toImage(), focused);
+}
+
+TEST_F(QtWindow, Colours)
+{
+    for (const char* list : {"Drive1", "Dir1", "FileList1"})
+        EXPECT_EQ(d.control(list)->palette().color(QPalette::Base), QColor(Qt::white)) << list;
+    for (const char* name : {"lblDrive", "lblDir1", "lblFileList1", "lblSaveAs"}) {
+        EXPECT_EQ(d.control(name)->palette().color(QPalette::WindowText), QColor(Qt::black)) << name;
+        EXPECT_FALSE(d.control(name)->autoFillBackground()) << name;
     }
-    return -1;
+    EXPECT_TRUE(d.control("lblHelp")->autoFillBackground());
+    auto* panel = d.control<QFrame>("picFileOpen");
+    EXPECT_TRUE(panel->autoFillBackground());
+    EXPECT_EQ(panel->backgroundRole(), QPalette::Mid);
+    EXPECT_EQ(panel->frameStyle(), QFrame::Box | QFrame::Plain);
+    EXPECT_EQ(d.control("lblOpenFileName")->foregroundRole(), QPalette::Text);
 }
 
-/// A point near the left end of an entry, where the panel never covers the folder list.
-QPoint entryPoint(const qt::RowList* list, int row)
+// What the bridge is told beside names and roles: the window is a dialog, the drive list is
+// labelled by its caption (the bridge names a drop-down by its value), the tree tells which
+// row has the focus only while it has it, and rows replaced are void.
+TEST_F(QtWindow, TheBridgeGetsTheDialogTheLabelRelationTheFocusedRowAndVoidRows)
 {
-    const QRect rect = list->rowRect(row);
-    return QPoint(rect.left() + 12, rect.center().y());
-}
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&d.form())->role(), QAccessible::Dialog);
+    const auto relations =
+        QAccessible::queryAccessibleInterface(d.control("Drive1"))->relations(QAccessible::Label);
+    ASSERT_EQ(relations.size(), 1);
+    EXPECT_EQ(relations.front().first->object(), d.control("lblDrive"));
 
-void clickEntry(qt::RowList* list, const QString& text)
-{
-    const int row = rowOf(list, text);
-    QVERIFY2(row >= 0, qPrintable(QStringLiteral("no entry ") + text));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entryPoint(list, row));
-}
-
-void doubleClickEntry(qt::RowList* list, const QString& text)
-{
-    const int row = rowOf(list, text);
-    QVERIFY2(row >= 0, qPrintable(QStringLiteral("no entry ") + text));
-    // Press, release, press, release, as the window system delivers it: a click, then a double click.
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, entryPoint(list, row));
-}
-
-QWidget* focusAfterTab()
-{
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    return QApplication::focusWidget();
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(d.control("Dir1"));
+    const int appRow = d.selectedRow("Dir1");
+    QAccessibleInterface* downloads = tree->child(appRow + 1);
+    EXPECT_EQ(tree->focusChild(), nullptr);
+    d.focus("Dir1");
+    EXPECT_EQ(tree->focusChild(), tree->child(appRow));
+    EXPECT_EQ(tree->indexOfChild(downloads), appRow + 1);
+    d.doubleClickRow("Dir1", appRow + 1);
+    EXPECT_FALSE(downloads->isValid());
+    EXPECT_EQ(tree->child(appRow + 1)->text(QAccessible::Description),
+              QStringLiteral("open, level %1").arg(appRow + 2));
 }
 
 } // namespace
 
-// Each control as the definition makes it: in its container, where it puts it (twips divided by
-// 15), in its font, showing the caption the window gave it, and shown as the definition says,
-// the panel's controls once a file is chosen.
-static void checkEveryControl(const WindowFixture& f, bool chosen)
+std::unique_ptr<testsupport::WindowDriver> testsupport::makeWindowDriver()
 {
-    const auto& definition = frmFileDefinition();
-    QCOMPARE(f.form().windowTitle(), QString::fromStdString(f.window->form().caption()));
-    QCOMPARE(f.form().size(), QSize(definition.clientWidth / 15, definition.clientHeight / 15));
-    QCOMPARE(f.form().minimumSize(), f.form().maximumSize());
-    for (const auto& control : definition.controls) {
-        auto* widget = f.control<QWidget>(control.name);
-        QVERIFY2(widget != nullptr, control.name);
-        QWidget* container = control.container != nullptr ? f.control<QWidget>(control.container) : &f.form();
-        QCOMPARE(widget->parentWidget(), container);
-        const auto& t = control.geometry;
-        const QRect expected(t.left / 15, t.top / 15, t.width / 15, t.height / 15);
-        if (control.autoSize) { // a label that fits its caption keeps only its corner
-            QCOMPARE(widget->pos(), expected.topLeft());
-            QVERIFY2(widget->width() > 0 && widget->height() > 0, control.name);
-        } else {
-            QCOMPARE(widget->geometry(), expected);
-        }
-        const bool inPanel = control.kind == runtime::ControlKind::Panel || control.container != nullptr;
-        QVERIFY2(widget->isVisible() == (inPanel ? chosen && (control.container == nullptr || control.visible)
-                                                 : control.visible),
-                 control.name);
-
-        const runtime::Font& font = control.font.face != nullptr ? control.font : definition.font;
-        QCOMPARE(widget->font().family(), QString::fromLatin1(font.face));
-        QCOMPARE(widget->font().pointSizeF(), font.points);
-        QCOMPARE(widget->font().weight(), font.weight);
-        QVERIFY(!widget->font().italic() && !widget->font().underline());
-
-        const auto shows = [&](const std::string& caption) {
-            return QString::fromStdString(caption).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        };
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            QCOMPARE(label->text(), shows(f.window->form().label(control.name).caption()));
-        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            QCOMPARE(button->text(), shows(control.caption));
-        else if (auto* box = qobject_cast<QLineEdit*>(widget))
-            QCOMPARE(box->text(), shows(control.caption));
-    }
+    return std::make_unique<QtWindowDriver>();
 }
-
-void TestQtWindow::everyControlAsTheDefinitionSaysInBothStates()
-{
-    WindowFixture f;
-    QWidget& window = f.start();
-    checkEveryControl(f, false);
-    QCOMPARE(window.font().family(), QString::fromLatin1(frmFileDefinition().font.face));
-    // Where the face is missing a sans-serif face stands in.
-    QCOMPARE(window.font().styleHint(), QFont::SansSerif);
-
-    // A long name is cut off: the label keeps its size and nothing moves.
-    testsupport::writeFile(f.app / (std::string(80, 'x') + ".ugx"), "");
-    QTest::mouseClick(f.dir1()->viewport(), Qt::LeftButton, {}, entryPoint(f.dir1(), f.dir1()->currentRow()));
-    const QString name = QString(80, QLatin1Char('x')) + QStringLiteral(".ugx"); // below "older.UGX"
-    clickEntry(f.fileList1(), name);
-    QCOMPARE(window.windowTitle(), QStringLiteral("Open... ") + name); // the file clicked
-    checkEveryControl(f, true);
-}
-
-void TestQtWindow::windowFrameAndIcon()
-{
-    WindowFixture f;
-    QWidget& window = f.start();
-    const Qt::WindowFlags flags = window.windowFlags();
-    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
-    QVERIFY(flags & Qt::WindowCloseButtonHint);
-    QVERIFY(flags & Qt::MSWindowsFixedSizeDialogHint);
-    QVERIFY(!window.windowIcon().isNull());
-    QVERIFY(!QApplication::windowIcon().isNull()); // the message boxes' icon too
-    QCOMPARE(window.windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
-    const QRect screen = window.screen()->availableGeometry();
-    QVERIFY(qAbs(window.geometry().center().x() - screen.center().x()) <= 1);
-    QVERIFY(qAbs(window.geometry().center().y() - screen.center().y()) <= 1);
-}
-
-void TestQtWindow::firstFocusAndTabOrderInBothStates()
-{
-    WindowFixture f;
-    f.start();
-    QCOMPARE(QApplication::focusWidget(), f.fileList1());
-    QCOMPARE(focusAfterTab(), f.dir1());
-    QCOMPARE(focusAfterTab(), f.drive1());
-    QCOMPARE(focusAfterTab(), f.fileList1());
-
-    QVERIFY(f.panel()->isHidden());
-    // Moving onto the only file with the keys selects it, a click as with the mouse.
-    QTest::keyClick(f.fileList1(), Qt::Key_Down);
-    QCOMPARE(f.form().windowTitle(), QStringLiteral("Open... older.UGX"));
-    QCOMPARE(focusAfterTab(), f.dir1());
-    QCOMPARE(focusAfterTab(), f.drive1());
-    QCOMPARE(focusAfterTab(), static_cast<QWidget*>(f.panel()));
-    QCOMPARE(focusAfterTab(), f.pushButton("cmdOpenOK"));
-    QCOMPARE(focusAfterTab(), f.pushButton("cmdOpenBack"));
-    QCOMPARE(focusAfterTab(), f.pushButton("cmdOpenCancel"));
-    QCOMPARE(focusAfterTab(), f.fileList1());
-}
-
-void TestQtWindow::panelButtonsAreWhatLiesOnTop()
-{
-    WindowFixture f;
-    QWidget& window = f.start();
-    doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
-    clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
-    QVERIFY(f.panel()->isVisible());
-    QCOMPARE(window.windowTitle(), QStringLiteral("Open... Orvalis.ugx")); // the file clicked
-    // "OK" lies over the folder list, "Return to List" over the file list.
-    const auto centre = [&](const char* name) {
-        QWidget* button = f.pushButton(name);
-        return button->mapTo(&window, button->rect().center());
-    };
-    const QPoint okCentre = centre("cmdOpenOK");
-    QVERIFY(f.dir1()->geometry().contains(okCentre));
-    QCOMPARE(window.childAt(okCentre), f.pushButton("cmdOpenOK"));
-    const QPoint backCentre = centre("cmdOpenBack");
-    QVERIFY(f.fileList1()->geometry().contains(backCentre));
-    QCOMPARE(window.childAt(backCentre), f.pushButton("cmdOpenBack"));
-
-    QSignalSpy back(f.pushButton("cmdOpenBack"), &QPushButton::clicked);
-    QTest::mouseClick(&window, Qt::LeftButton, {}, backCentre);
-    QCOMPARE(back.count(), 1);
-    QVERIFY(f.panel()->isHidden());
-}
-
-void TestQtWindow::enterPressesOnlyAFocusedButtonAndEscapeNothing()
-{
-    WindowFixture f;
-    QWidget& window = f.start();
-    doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
-    clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
-    QSignalSpy ok(f.pushButton("cmdOpenOK"), &QPushButton::clicked);
-    QSignalSpy cancel(f.pushButton("cmdOpenCancel"), &QPushButton::clicked);
-
-    for (QWidget* list : {static_cast<QWidget*>(f.fileList1()), static_cast<QWidget*>(f.dir1())}) {
-        list->setFocus();
-        QTest::keyClick(list, Qt::Key_Return);
-        QTest::keyClick(list, Qt::Key_Enter);
-        QTest::keyClick(list, Qt::Key_Escape);
-    }
-    QCOMPARE(ok.count(), 0);
-    QCOMPARE(cancel.count(), 0);
-    QVERIFY(window.isVisible());
-
-    f.pushButton("cmdOpenBack")->setFocus();
-    QTest::keyClick(f.pushButton("cmdOpenBack"), Qt::Key_Return);
-    QVERIFY(f.panel()->isHidden());
-    QCOMPARE(window.windowTitle(), QStringLiteral("Open File From..."));
-}
-
-void TestQtWindow::screenReadersSeeNamesRolesAndLabels()
-{
-    WindowFixture f;
-    QWidget& window = f.start();
-    QCOMPARE(f.drive1()->accessibleName(), QStringLiteral("Drive:"));
-    QCOMPARE(f.dir1()->accessibleName(), QStringLiteral("Folder:"));
-    QCOMPARE(f.fileList1()->accessibleName(), QStringLiteral("Upgrade File Name:"));
-    QCOMPARE(f.panel()->accessibleName(), QStringLiteral("Upgrade with this file..."));
-    QCOMPARE(QAccessible::queryAccessibleInterface(&window)->role(), QAccessible::Dialog);
-    // The drive list is labelled by its caption: the bridge names a drop-down by its value
-    // and tells its label through this relation.
-    const auto relations = QAccessible::queryAccessibleInterface(f.drive1())->relations(QAccessible::Label);
-    QCOMPARE(relations.size(), 1);
-    QCOMPARE(relations.front().first->object(), f.control<QObject>("lblDrive"));
-
-    // The folder list is a tree of rows that say their level and whether they are open; the
-    // list without the focus has no focused row beside the file list's.
-    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(f.dir1());
-    QCOMPARE(tree->role(), QAccessible::Tree);
-    QCOMPARE(tree->childCount(), f.dir1()->count());
-    const int appRow = f.dir1()->currentRow();
-    QAccessibleInterface* root = tree->child(0);
-    QAccessibleInterface* app = tree->child(appRow);
-    QAccessibleInterface* downloads = tree->child(rowOf(f.dir1(), QStringLiteral("downloads")));
-    QCOMPARE(root->role(), QAccessible::TreeItem);
-    QCOMPARE(root->text(QAccessible::Description), QStringLiteral("open, level 1"));
-    QCOMPARE(app->text(QAccessible::Name), QStringLiteral("app"));
-    QCOMPARE(app->text(QAccessible::Description), QStringLiteral("open, level %1").arg(appRow + 1));
-    QCOMPARE(downloads->text(QAccessible::Description), QStringLiteral("closed, level %1").arg(appRow + 2));
-    QVERIFY(app->state().expanded && !app->state().collapsed);
-    QVERIFY(downloads->state().collapsed && !downloads->state().expanded);
-    QCOMPARE(tree->indexOfChild(downloads), appRow + 1);
-    QCOMPARE(QApplication::focusWidget(), f.fileList1());
-    QVERIFY(app->state().selected);
-    QVERIFY(!app->state().focused);
-    QCOMPARE(tree->focusChild(), nullptr);
-    f.dir1()->setFocus();
-    QVERIFY(app->state().focused);
-    QCOMPARE(tree->focusChild(), app);
-    QCOMPARE(QAccessible::queryAccessibleInterface(f.fileList1())->role(), QAccessible::List);
-
-    // Choosing the file shows the panel, a named group (shown, it reports showing), and
-    // leaves the focus in the file list.
-    QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(f.panel());
-    QCOMPARE(panel->role(), QAccessible::Grouping);
-    doubleClickEntry(f.dir1(), QStringLiteral("downloads"));
-    QVERIFY(!downloads->isValid()); // the rows were replaced: what was said of them is void
-    QCOMPARE(tree->child(appRow + 1)->text(QAccessible::Description),
-             QStringLiteral("open, level %1").arg(appRow + 2));
-    QVERIFY(panel->state().invisible);
-    clickEntry(f.fileList1(), QStringLiteral("Orvalis.ugx"));
-    QVERIFY(!panel->state().invisible);
-    QCOMPARE(panel->text(QAccessible::Name), QStringLiteral("Upgrade with this file..."));
-    QCOMPARE(QApplication::focusWidget(), f.fileList1());
-}
-
-void TestQtWindow::focusShowsOnListsAndPanel()
-{
-    WindowFixture f;
-    f.start();
-    const auto edge = [](QWidget* w) {
-        return w->grab().toImage().pixelColor(1, w->height() / 2);
-    };
-    QWidget* file = f.fileList1();
-    const QColor highlight = file->palette().color(QPalette::Highlight);
-    QCOMPARE(edge(file), highlight);
-    QVERIFY(edge(f.dir1()) != highlight);
-    f.dir1()->setFocus();
-    QCOMPARE(edge(f.dir1()), highlight);
-    QVERIFY(edge(file) != highlight);
-
-    // The panel draws a focus rectangle inside its border while it has the focus.
-    clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
-    f.panel()->setFocus();
-    const QImage focused = f.panel()->grab().toImage();
-    f.pushButton("cmdOpenOK")->setFocus();
-    QVERIFY(f.panel()->grab().toImage() != focused);
-}
-
-void TestQtWindow::colours()
-{
-    WindowFixture f;
-    f.start();
-    for (QWidget* list : {static_cast<QWidget*>(f.drive1()), static_cast<QWidget*>(f.dir1()),
-                          static_cast<QWidget*>(f.fileList1())})
-        QCOMPARE(list->palette().color(QPalette::Base), QColor(Qt::white));
-    for (const char* name : {"lblDrive", "lblDir1", "lblFileList1", "lblSaveAs"}) {
-        QCOMPARE(f.control<QWidget>(name)->palette().color(QPalette::WindowText), QColor(Qt::black));
-        QVERIFY(!f.control<QWidget>(name)->autoFillBackground());
-    }
-    QVERIFY(f.control<QWidget>("lblHelp")->autoFillBackground());
-    QVERIFY(f.panel()->autoFillBackground());
-    QCOMPARE(f.panel()->backgroundRole(), QPalette::Mid);
-    QCOMPARE(f.panel()->frameStyle(), QFrame::Box | QFrame::Plain);
-    QCOMPARE(f.control<QWidget>("lblOpenFileName")->foregroundRole(), QPalette::Text);
-}
-
-// Runs the toolkit's loop, as the program's start does, with `action` as the first thing
-// the user does; true when the loop ended because the last window went.
-static bool loopEndsAfter(qt::Toolkit& toolkit, const std::function<void()>& action)
-{
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    guard.start(10'000);
-    QTimer::singleShot(0, action);
-    return toolkit.run() == 0 && guard.isActive();
-}
-
-void TestQtWindow::theLoopEndsWhenTheWindowGoesByCancelOrTheTitleBar()
-{
-    WindowFixture f;
-    f.start();
-    clickEntry(f.fileList1(), QStringLiteral("older.UGX"));
-    QVERIFY(loopEndsAfter(f.qt, [&] { QTest::mouseClick(f.pushButton("cmdOpenCancel"), Qt::LeftButton); }));
-    QVERIFY(!f.form().isLoaded());
-    f.start();
-    // What the title bar's button does: the window system asks the window to close.
-    QVERIFY(loopEndsAfter(f.qt, [&] { f.form().windowHandle()->close(); }));
-    QVERIFY(!f.form().isLoaded());
-    QCOMPARE(f.files.calls(testsupport::Op::CopyFile), 0);
-}
-
-QTEST_MAIN(TestQtWindow)
-#include "test_qt_window.moc"
