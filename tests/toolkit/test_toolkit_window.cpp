@@ -169,6 +169,10 @@ TEST_F(ToolkitWindow, EnterPressesOnlyAFocusedButtonAndEscapeNothing)
     EXPECT_EQ(d->focused(), "FileList1"); // the focus did not vanish with the panel
     d->press(Key::Space);                 // chooses the selected file again, a click
     EXPECT_EQ(d->title(), "Open... older.UGX");
+    d->focus("cmdOpenBack");
+    d->press(Key::Return);
+    d->press(Key::LetterO); // and so does its letter, though it leaves the selection as it is
+    EXPECT_EQ(d->title(), "Open... older.UGX");
 }
 
 TEST_F(ToolkitWindow, AClickOnAFolderSelectsItADoubleClickOpensItEachOneAction)

@@ -23,16 +23,19 @@ std::string FileList::fileName()
 void FileList::keyPressEvent(QKeyEvent* event)
 {
     // Moving with the keys selects, as a click does; a single entry that has the focus
-    // but no selection is selected by Up or Down as well, and Space is a click on the
-    // selected entry (after "Return to List" the keys can choose the only file again).
+    // but no selection is selected by Up or Down as well, and Space or a typed letter is a
+    // click on the entry it leaves selected (after "Return to List" the keys can choose the
+    // only file again).
     const std::string before = selectedName();
     const int row = currentRow();
+    takeTypedRow();
     RowList::keyPressEvent(event);
+    const bool typed = takeTypedRow();
     const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
     if (arrow && selectedRow() < 0)
         selectCurrentRow();
     const std::string after = selectedName();
-    if (!after.empty() && (after != before || currentRow() != row || event->key() == Qt::Key_Space))
+    if (!after.empty() && (after != before || currentRow() != row || event->key() == Qt::Key_Space || typed))
         m_state.click.raise();
 }
 

@@ -91,8 +91,9 @@ void FolderList::keyPressEvent(QKeyEvent* event)
         return;
     }
     const int before = currentRow();
+    takeTypedRow();
     RowList::keyPressEvent(event);
-    if (currentRow() != before)
+    if (currentRow() != before || takeTypedRow()) // a typed letter is a click, as on Windows
         m_state.click.raise();
 }
 

@@ -114,8 +114,10 @@ void RowList::keyboardSearch(const QString& search)
     const QStringView letter = QStringView(search).left(search.at(0).isHighSurrogate() ? 2 : 1);
     const int row = runtime::NextStartingWith(
         currentRow(), count(), [&](int r) { return rowText(r).startsWith(letter, Qt::CaseInsensitive); });
-    if (row >= 0)
+    if (row >= 0) {
         setCurrentRow(row);
+        m_typedRow = true;
+    }
 }
 
 void RowList::paintEvent(QPaintEvent* event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <utility>
 
 #include <QListView>
 
@@ -40,6 +41,9 @@ public:
     /// A typed letter goes to the next row that starts with it (runtime::NextStartingWith),
     /// also when the same letter comes again at once.
     void keyboardSearch(const QString& search) override;
+    /// Whether a letter typed since the last call found a row (perhaps the one already
+    /// selected): that is a click, as on Windows, even where the selection stays.
+    bool takeTypedRow() { return std::exchange(m_typedRow, false); }
 
 signals:
     /// A row was clicked, or double-clicked.
@@ -59,6 +63,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    bool m_typedRow{false};
     class Rows;
     Rows* m_rows;
     unsigned m_generation{0};
