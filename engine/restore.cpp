@@ -4,6 +4,7 @@
 #include "runtime/failure.h"
 
 #include <memory>
+#include <optional>
 
 namespace engine {
 
@@ -44,7 +45,12 @@ bool finishInterrupted(const std::string& app, runtime::FileServices& files)
         files.renameFile(app + kRestoreName, app + kOldName);
         return true;
     }
-    files.deleteFile(app + kRestoreName); // a second name of "Orvalis.exe", made just before the cut
+    // A second name of "Orvalis.exe", made just before the cut, goes. Any other file under the
+    // waiting name (an upgrade came between the two runs) is not this run's: it stays.
+    const std::optional<runtime::FileInfo> waiting = files.fileInfo(app + kRestoreName);
+    const std::optional<runtime::FileInfo> current = files.fileInfo(app + kExeName);
+    if (waiting && current && waiting->id == current->id)
+        files.deleteFile(app + kRestoreName);
     return false;
 }
 

@@ -1,3 +1,4 @@
+#include "engine/restore.h"
 #include "engine/upgrade.h"
 #include "support/reliability_log.h"
 #include "upgrade_fixture.h"
@@ -274,6 +275,21 @@ TEST(SwapCheck, AnUpgradeAlreadyInstalledChangesNothing)
     EXPECT_EQ(f.dialogs.messages, Names{testsupport::kSuccess});
     EXPECT_EQ(f.appFile("Orvalis.exe"), kNewExe);
     EXPECT_EQ(f.appFile("Orvalis.old"), almost);
+}
+
+TEST_P(Swap, PuttingTheOldFileBackKeepsAFileOfItsOwnUnderTheWaitingName)
+{
+    // A run cut short left a waiting name, and an upgrade came before the next run: the
+    // waiting file is then not a second name of "Orvalis.exe", and not the run's to remove.
+    writeFile(f.app / "Orvalis.exe", kNewExe);
+    writeFile(f.app / "Orvalis.old", kOldExe);
+    writeFile(f.app / engine::kRestoreName, kOlderExe);
+    const SwapOutcome outcome = engine::RestoreExecutable(f.state.strAppFolder, f.files, f.dialogs);
+    EXPECT_EQ(f.appFile(engine::kRestoreName), kOlderExe);
+    const bool back = outcome == SwapOutcome::Upgraded; // else refused, with nothing changed
+    EXPECT_TRUE(back || outcome == SwapOutcome::Failed);
+    EXPECT_EQ(f.appFile("Orvalis.exe"), back ? kOldExe : kNewExe);
+    EXPECT_EQ(f.appFile("Orvalis.old"), back ? kNewExe : kOldExe);
 }
 
 TEST(Swap, TheUndoLeavesAFileAnotherProgramPutWhereTheCopyWas)
