@@ -61,8 +61,8 @@ bool refusedForReplacing(const std::wstring& path, DWORD access)
 
 FileInUse WinFileServices::fileInUse(const std::string& path)
 {
-    const std::wstring wide = toWide(path);
-    if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const std::wstring wide = toWide(path), full = winPath(path);
+    if (::GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const DWORD err = ::GetLastError();
         if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
             return {};
@@ -73,14 +73,14 @@ FileInUse WinFileServices::fileInUse(const std::string& path)
     // Where the Restart Manager cannot tell (Wine has only its outline), the file's sharing
     // says it without a name. A read-only file refuses writing for its attribute, not for a
     // process: then asking to delete alone still shows a holder.
-    if (refusedForReplacing(wide, FILE_WRITE_DATA | DELETE) || refusedForReplacing(wide, DELETE))
+    if (refusedForReplacing(full, FILE_WRITE_DATA | DELETE) || refusedForReplacing(full, DELETE))
         return FileInUse{true, {}, 0};
     return {};
 }
 
 void WinFileServices::appendText(const std::string& path, const std::string& text)
 {
-    const Handle file(::CreateFileW(toWide(path).c_str(), FILE_APPEND_DATA,
+    const Handle file(::CreateFileW(winPath(path).c_str(), FILE_APPEND_DATA,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())

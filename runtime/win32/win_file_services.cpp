@@ -74,6 +74,24 @@ std::string toUtf8(const std::wstring& text)
     return utf8;
 }
 
+std::wstring winPath(const std::string& path)
+{
+    std::wstring wide = toWide(path);
+    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0)
+        return wide;
+    const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (need == 0)
+        return wide;
+    std::wstring full(need, L'\0');
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+    if (n == 0 || n >= need)
+        return wide;
+    full.resize(n);
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 namespace {
 
 [[noreturn]] void throwError(DWORD code)
@@ -102,26 +120,6 @@ private:
 bool isSeparator(char c)
 {
     return c == '\\' || c == '/';
-}
-
-// The path for a Win32 call. Paths too long for the plain form get the "\\?\" prefix,
-// which takes them up to 32,767 characters but wants them absolute and normalised.
-std::wstring winPath(const std::string& path)
-{
-    std::wstring wide = toWide(path);
-    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0)
-        return wide;
-    const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (need == 0)
-        return wide;
-    std::wstring full(need, L'\0');
-    const DWORD n = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
-    if (n == 0 || n >= need)
-        return wide;
-    full.resize(n);
-    if (full.rfind(L"\\\\", 0) == 0)
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
 }
 
 // The bare name at the end of a path ("" when the path ends in a separator).

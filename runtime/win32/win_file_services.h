@@ -64,4 +64,8 @@ int win32ErrorNumber(unsigned long code);
 std::wstring toWide(const std::string& text);
 std::string toUtf8(const std::wstring& text);
 
+/// The path for a Win32 call: toWide's, and for a path too long for the plain form the
+/// absolute "\\?\" form, which takes it up to 32,767 characters.
+std::wstring winPath(const std::string& path);
+
 } // namespace runtime

@@ -202,6 +202,16 @@ TEST_F(WinServices, PathsLongerThanTheOldLimitWork)
     EXPECT_EQ(files.dirSearch(deep + "Orvalis.ugx", kFileMask), "Orvalis.ugx");
     files.renameFile(deep + "Orvalis.ugx", deep + "Orvalis.exe");
     EXPECT_EQ(files.listFolder(deep).size(), 1u);
+    {
+        // Still running: held open without leave to delete it, which the check must see
+        // there as well as anywhere.
+        const HANDLE running =
+            ::CreateFileW((L"\\\\?\\" + toWide(deep + "Orvalis.exe")).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                          nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(running, INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(files.fileInUse(deep + "Orvalis.exe").inUse);
+        ::CloseHandle(running);
+    }
     files.deleteFile(deep + "Orvalis.exe");
     EXPECT_TRUE(files.listFolder(deep).empty());
     // The C++ library cannot remove folders this deep; take them down one by one.
