@@ -158,14 +158,15 @@ constexpr std::size_t kPreferredTransfer = 1u << 20;
 
 FileStamp stampOf(HANDLE file)
 {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file, &info))
+    // The change time as well: a writer that puts the last write time back (SetFileTime)
+    // changes it.
+    FILE_BASIC_INFO times{};
+    LARGE_INTEGER size{};
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times) ||
+        !::GetFileSizeEx(file, &size))
         throwLastError();
-    return {
-        (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
-        static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                  info.ftLastWriteTime.dwLowDateTime),
-        0};
+    return {static_cast<std::uint64_t>(size.QuadPart), times.LastWriteTime.QuadPart,
+            times.ChangeTime.QuadPart};
 }
 
 // Opens a file of a copy for overlapped transfers at offsets from several threads, without
