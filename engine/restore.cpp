@@ -30,6 +30,14 @@ namespace {
 
 enum class Step { None, AsideLinked, AsideRenamed, Back, Kept };
 
+// Whether the two names lead to one file: then neither is a version the other could replace.
+bool sameFile(runtime::FileServices& files, const std::string& a, const std::string& b)
+{
+    const std::optional<runtime::FileInfo> first = files.fileInfo(a);
+    const std::optional<runtime::FileInfo> second = files.fileInfo(b);
+    return first && second && first->id == second->id;
+}
+
 // A run cut short between its steps left the current executable under the waiting name.
 // Returns true when that run had already put the previous version back, so that only the
 // name of the one it replaced was missing and is given now.
@@ -41,16 +49,18 @@ bool finishInterrupted(const std::string& app, runtime::FileServices& files)
         files.renameFile(app + kRestoreName, app + kExeName); // cut short before the previous one came back
         return false;
     }
+    // A second name of "Orvalis.exe", made just before the cut, goes: it is no version the
+    // previous one replaced, whether "Orvalis.old" is still there or not.
+    if (sameFile(files, app + kRestoreName, app + kExeName)) {
+        files.deleteFile(app + kRestoreName);
+        return false;
+    }
     if (!FileExists(files, app, kOldName)) {
         files.renameFile(app + kRestoreName, app + kOldName);
         return true;
     }
-    // A second name of "Orvalis.exe", made just before the cut, goes. Any other file under the
-    // waiting name (an upgrade came between the two runs) is not this run's: it stays.
-    const std::optional<runtime::FileInfo> waiting = files.fileInfo(app + kRestoreName);
-    const std::optional<runtime::FileInfo> current = files.fileInfo(app + kExeName);
-    if (waiting && current && waiting->id == current->id)
-        files.deleteFile(app + kRestoreName);
+    // Any other file under the waiting name (an upgrade came between the two runs) is not
+    // this run's: it stays.
     return false;
 }
 
@@ -81,6 +91,12 @@ SwapOutcome RestoreExecutable(const std::string& appFolder, runtime::FileService
             }
             if (!FileExists(files, app, kOldName)) {
                 dialogs.msgBox(kMsgNothingToRestore, runtime::MsgKind::Warning);
+                return SwapOutcome::UpgradeNotFound;
+            }
+            // As a swap cut short after its second name leaves it: trading the two names
+            // would change nothing and be told as done.
+            if (sameFile(files, app + kOldName, app + kExeName)) {
+                dialogs.msgBox(kMsgOldIsCurrent, runtime::MsgKind::Warning);
                 return SwapOutcome::UpgradeNotFound;
             }
             if (files.exchangeFiles(app + kOldName, app + kExeName)) {

@@ -15,6 +15,9 @@ inline constexpr const char* kRestoreName = ".Orvalis.restore";
 inline constexpr const char* kMsgRestored =
     "The previous version is back as Orvalis.exe; the one it replaced is kept as Orvalis.old.";
 inline constexpr const char* kMsgNothingToRestore = "There is no Orvalis.old to put back.";
+inline constexpr const char* kMsgOldIsCurrent =
+    "Orvalis.old is another name of the current Orvalis.exe, not a previous version: there is nothing to "
+    "put back.";
 inline constexpr const char* kMsgRestoreFailure =
     "Unable to put Orvalis.old back. Make sure the file is not write protected.\r\n"
     "Contact us if you continue to have problems upgrading the software.";
@@ -39,7 +42,7 @@ std::string RestoreNotUndoneMessage(const std::string& appFolder);
 /// there at every moment where the file system can trade names or has hard links; the
 /// folder is flushed before success is told. What a run cut short left behind is finished
 /// or put back first. Upgraded means the previous version is "Orvalis.exe" now;
-/// UpgradeNotFound that there is no "Orvalis.old".
+/// UpgradeNotFound that there is no "Orvalis.old", or only a second name of "Orvalis.exe".
 SwapOutcome RestoreExecutable(const std::string& appFolder, runtime::FileServices& files,
                               runtime::Dialogs& dialogs);
 

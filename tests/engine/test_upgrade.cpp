@@ -292,6 +292,23 @@ TEST_P(Swap, PuttingTheOldFileBackKeepsAFileOfItsOwnUnderTheWaitingName)
     EXPECT_EQ(f.appFile("Orvalis.old"), back ? kNewExe : kOldExe);
 }
 
+TEST(Swap, PuttingBackASecondNameOfTheExecutableIsRefusedAndKeepsTheVersion)
+{
+    // What a swap or a /restore cut short right after its second name leaves, the waiting
+    // name with "Orvalis.old" removed since: one version under two names, nothing to put back.
+    for (const std::string second : {"Orvalis.old", engine::kRestoreName}) {
+        SCOPED_TRACE(second);
+        UpgradeFixture f;
+        fs::create_hard_link(f.app / "Orvalis.exe", f.app / second);
+        EXPECT_EQ(engine::RestoreExecutable(f.state.strAppFolder, f.files, f.dialogs),
+                  SwapOutcome::UpgradeNotFound);
+        const bool old = second == "Orvalis.old";
+        EXPECT_EQ(f.dialogs.messages, Names{old ? engine::kMsgOldIsCurrent : engine::kMsgNothingToRestore});
+        EXPECT_EQ(f.appNames(), old ? (Names{"Orvalis.exe", "Orvalis.old"}) : Names{"Orvalis.exe"});
+        EXPECT_EQ(f.appFile("Orvalis.exe"), kOldExe);
+    }
+}
+
 TEST(Swap, TheUndoLeavesAFileAnotherProgramPutWhereTheCopyWas)
 {
     // The copy is in the folder, then another program puts a file of its own under its name
