@@ -155,12 +155,15 @@ private:
     }
 
     // Turns O_DIRECT off, once, for every thread: a transfer refused with it is tried again
-    // without, and one refused without is a real failure.
+    // without, and one refused without is a real failure. The flag is cleared only once the
+    // descriptor is buffered, so that no other thread takes a refusal in between for real.
     void buffered()
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_direct.exchange(false))
+        if (m_direct) {
             ::fcntl(m_fd.get(), F_SETFL, 0);
+            m_direct = false;
+        }
     }
 
     Fd m_fd;
