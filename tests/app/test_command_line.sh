@@ -51,6 +51,15 @@ for args in "/bogus /quiet" "/upgrade /quiet" "/quiet /upgrade" "/upgrade saved 
 done
 grep -q "^Usage: orvalis-upgrade" "$tmp/out" || fail "--HELP printed no usage"
 
+# Boxes need a display: without one the window and a run without /quiet say so and touch nothing.
+for args in "" "/upgrade saved" "/?"; do
+    # shellcheck disable=SC2086
+    expect 2 $args
+    holds "old -" "'$args' without a display"
+    grep -q "^The upgrade window could not be opened: there is no display" "$tmp/err" ||
+        fail "'$args' without a display did not say why"
+done
+
 # Upgraded and put back, switches in any case and form, the upgrade named as a folder or a file.
 layout
 expect 0 /UPGRADE saved /Quiet /log "$tmp/log"

@@ -9,6 +9,10 @@ class QApplication;
 
 namespace qt {
 
+/// The exit code when Qt finds no display for the window or the boxes: nothing was touched,
+/// as with a wrong command line.
+inline constexpr int kExitNoDisplay = 2;
+
 /// The window toolkit on Qt Widgets.
 class Toolkit : public runtime::Toolkit {
 public:
