@@ -201,11 +201,7 @@ ORVALIS_FORWARD(std::optional<runtime::FileInfo>, fileInfo, FileInfo, path, (con
 
 std::unique_ptr<runtime::FolderLock> FaultyFileServices::lockFolder(const std::string& folder)
 {
-    return pass(Op::LockFolder, folder, [&]() -> std::unique_ptr<runtime::FolderLock> {
-        if (m_folderLocked)
-            return nullptr;
-        return m_real.lockFolder(folder);
-    });
+    return pass(Op::LockFolder, folder, [&] { return m_real.lockFolder(folder); });
 }
 
 std::unique_ptr<runtime::BlockFile> FaultyFileServices::openToCopy(const std::string& path)

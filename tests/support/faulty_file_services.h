@@ -75,9 +75,6 @@ public:
     /// The largest write made to a copy so far.
     std::size_t largestWrite() const { return m_largestWrite; }
 
-    /// Makes lockFolder answer that another swap holds the folder.
-    void setFolderLocked(bool locked) { m_folderLocked = locked; }
-
     /// Makes fileInUse give this answer instead of the real one.
     void setInUse(runtime::FileInUse answer) { m_inUse = std::move(answer); }
 
@@ -146,7 +143,6 @@ private:
     std::optional<runtime::FileInUse> m_inUse;
     bool m_noHardLinks{false};
     bool m_noExchange{false};
-    bool m_folderLocked{false};
     bool m_damagingDisk{false};
     std::size_t m_preferredTransfer{0};
     std::atomic<std::size_t> m_largestWrite{0};

@@ -52,8 +52,6 @@ public:
         runtime::Drive currentDrive() const override { return state.currentDrive(); }
         void setDrive(const std::string& path) override { state.setDrive(path); }
         void onChange(runtime::Event handler) override { state.change.bind(std::move(handler)); }
-        /// The user drops the list down, which reads the drives again.
-        void dropDown() { state.reread(); }
         /// The user picks the drive named `name` among those the list shows.
         void choose(const std::string& name);
         runtime::DriveListState state;
