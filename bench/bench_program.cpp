@@ -12,7 +12,7 @@
 #include "engine/upgrade.h"
 #include "figures.h"
 #include "resource.h"
-#include "runtime/posix/posix_file_services.h"
+#include "services_in.h"
 #include "toolkit/qt/file_list.h"
 #include "toolkit/qt/folder_list.h"
 #include "toolkit/qt/form.h"
@@ -35,16 +35,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// The file services of the platform, with the application folder wherever the run wants it.
-class ServicesFor : public runtime::PosixFileServices {
-public:
-    explicit ServicesFor(fs::path app) : m_app(std::move(app)) {}
-    std::string appFolder() override { return m_app.string(); }
-
-private:
-    fs::path m_app;
-};
 
 // Sees every message box the moment it is shown, keeps its text and when the success box
 // appeared, and closes it as the user's click on its OK button would.
@@ -112,7 +102,7 @@ public:
     double program()
     {
         newApp();
-        ServicesFor files(m_app);
+        bench::ServicesIn files(m_app);
         frmFile window(m_qt, files);
         window.load(); // the warning box, closed by the watcher
         window.show();

@@ -25,6 +25,7 @@
 #include "figures.h"
 #include "resource.h"
 #include "runtime/win32/win_file_services.h"
+#include "services_in.h"
 #include "support/recording_dialogs.h"
 #include "toolkit/win32/copy_progress.h"
 #include "toolkit/win32/form.h"
@@ -50,16 +51,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// The file services of the platform, with the application folder wherever the run wants it.
-class ServicesFor : public runtime::WinFileServices {
-public:
-    explicit ServicesFor(fs::path app) : m_app(std::move(app)) {}
-    std::string appFolder() override { return m_app.string(); }
-
-private:
-    fs::path m_app;
-};
 
 // What the hook saw. A hook has no argument of its own; there is one watch a process.
 struct Watch {
@@ -287,7 +278,7 @@ public:
     {
         std::optional<Setup> setup(std::in_place);
         newApp();
-        ServicesFor files(m_app);
+        bench::ServicesIn files(m_app);
         TimedDialogs dialogs(m_toolkit->dialogs(), progress);
         frmFile window(*m_toolkit, files, dialogs);
         g_watch.armed = false;
